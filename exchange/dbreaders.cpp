@@ -162,9 +162,8 @@ int readFileField(QVariant* value, const QString& path, DataFileKind kind, const
                 return 0;
             }
             snapshot = std::make_shared<Recordset>(db->openSnapshot(table, {field}, condition));
-            if (folderKind)
-                if (const QString note = noteOnFieldsUsed(*db, table, field, condition); !note.isEmpty())
-                    throw JetError(note);
+            if (const QString note = noteOnFieldsUsed(*db, table, field, condition); !note.isEmpty())
+                throw JetError(note);
             if (shared) qor::RecalcCache::Store(sharedKey, snapshot);
         }
         Recordset& rs = *snapshot;

@@ -1,11 +1,16 @@
-// Foreign dBASE and text files where a user meets them: qor convert into a
-// report (what does not read is named, exit 3), a report's texts through a
-// .dbf and back, and INDB's date conditions over a text file.
+// Foreign dBASE, text, Lotus and Excel 95 files where a user meets them:
+// qor convert into a report (what does not read is named, exit 3), a
+// report's texts through a .dbf and back, and INDB's date conditions over
+// a text file.
 #include <gtest/gtest.h>
 
 #include <QFile>
 
+#include "platform/codepage.h"
+#include "platform/compoundfile.h"
 #include "tests/common/testsupport.h"
+#include "tests/exchange/biff5_testutil.h"
+#include "tests/exchange/wk4_testutil.h"
 
 namespace {
 
@@ -143,6 +148,60 @@ TEST(QorForeignTexts, CsvEndMarkAndNonFiniteTexts) {
 
     writeBytes(dir + "/n.csv", "A,B\r\n\"\xe4\xb8\xad\xe6\x96\x87x\xed\xa0\x80y\",1\r\n");
     EXPECT_EQ(qor({"convert", dir + "/n.csv", dir + "/n.rep"}).exitCode, 1);
+}
+
+// Lotus and Excel 95 texts by the one decoder: what reads comes in, bytes
+// that are no character are named with their cell (exit 3), and a code
+// page no converter knows is named, never read as 936.
+TEST(QorForeignTexts, LotusAndExcel95IntoAReportNameWhatDoesNotRead) {
+    const QString dir = qortest::freshDir("qor-foreign-wk4-xls");
+    using wk4test::Cell;
+    writeBytes(dir + "/gb.wk4", wk4test::wk4Bytes({Cell{0, 0, QByteArray("\xD6\xD0\xCE\xC4")},
+                                                   Cell{1, 0, QByteArray("\xD6\xD0\xCE")}, Cell{1, 1, 2.5}}));
+    auto gb = qor({"convert", dir + "/gb.wk4", dir + "/gb.rep"});
+    EXPECT_EQ(gb.exitCode, 3) << gb.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(gb.err).contains(
+        QStringLiteral("代码页CP936中不是文字的字节（存成了替换字符U+FFFD）：共1处，第一处在第1页第2行第1列")))
+        << gb.err.constData();
+    EXPECT_EQ(text(qor({"get", dir + "/gb.rep", "1", "1", "1"}).out), QStringLiteral("中文"));
+    EXPECT_EQ(text(qor({"get", dir + "/gb.rep", "1", "2", "2"}).out), QStringLiteral("2.5"));
+
+    writeBytes(dir + "/utf8.wk4", wk4test::wk4Bytes({Cell{0, 0, QByteArray("Caf\xC3\xA9")}, Cell{1, 0, 1.0}}));
+    auto utf8 = qor({"convert", dir + "/utf8.wk4", dir + "/utf8.rep"});
+    EXPECT_EQ(utf8.exitCode, 0) << utf8.err.constData();
+    EXPECT_EQ(text(qor({"get", dir + "/utf8.rep", "1", "1", "1"}).out), QStringLiteral("Café"));
+
+    using namespace biff5test;
+    auto xls = [&](const char* name, int codePage, const QList<QByteArray>& texts) {
+        Stream c;
+        for (int i = 0; i < texts.size(); ++i)
+            c.rec(0x0204, u16(0) + u16(i) + u16(15) + u16(int(texts[i].size())) + texts[i]);
+        std::unique_ptr<qor::CompoundFile> cf = qor::CompoundFile::create(dir + "/" + name);
+        ASSERT_TRUE(cf);
+        ASSERT_TRUE(cf->writeAll(QStringLiteral("Book"), biff5Book(c.b, codePage, "Sheet1")));
+        ASSERT_TRUE(cf->commit());
+    };
+    const QByteArray greek = QByteArray::fromHex("c5ebebe7ede9eadc");
+    xls("greek.xls", 1253, {"Name", greek});
+    // (Exit 3 all the same: a report's pages keep no sheet names.)
+    auto el = qor({"convert", dir + "/greek.xls", dir + "/greek.rep"});
+    EXPECT_FALSE(QString::fromUtf8(el.err).contains(QStringLiteral("代码页"))) << el.err.constData();
+    EXPECT_EQ(text(qor({"get", dir + "/greek.rep", "1", "1", "2"}).out), QStringLiteral("Ελληνικά"));
+
+    xls("unknown.xls", 9999, {"Name", greek});
+    auto unknown = qor({"convert", dir + "/unknown.xls", dir + "/unknown.rep"});
+    EXPECT_EQ(unknown.exitCode, 3) << unknown.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(unknown.err).contains(
+        QStringLiteral("代码页9999不是本系统认识的代码页，文字中非ASCII的字节（存成了替换字符U+FFFD）：共1处，第一处在工作表“Sheet1”的B1")))
+        << unknown.err.constData();
+    EXPECT_EQ(text(qor({"get", dir + "/unknown.rep", "1", "1", "1"}).out), QStringLiteral("Name"));
+    EXPECT_FALSE(qor({"get", dir + "/unknown.rep", "1", "1", "2"}).out.contains(qor::encodeCp936(QStringLiteral("烹"))));
+
+    xls("bad.xls", 1253, {"ok", "a\xAA"});
+    auto bad = qor({"convert", dir + "/bad.xls", dir + "/bad.rep"});
+    EXPECT_EQ(bad.exitCode, 3) << bad.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(bad.err).contains(QStringLiteral("代码页CP1253中不是文字的字节"))) << bad.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(bad.err).contains(QStringLiteral("工作表“Sheet1”的B1"))) << bad.err.constData();
 }
 
 }  // namespace

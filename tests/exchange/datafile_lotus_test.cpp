@@ -10,10 +10,13 @@
 #include "exchange/datafilechain.h"
 #include "exchange/datafileconvert.h"
 #include "exchange/datafiles.h"
+#include "exchange/dbreaders.h"
 #include "exchange/jetdb.h"
 #include "exchange/jetdriver.h"
+#include "platform/codepage.h"
 #include "tests/common/testsupport.h"
 #include "tests/exchange/ownxml_testutil.h"
+#include "tests/exchange/wk4_testutil.h"
 
 namespace {
 
@@ -140,6 +143,98 @@ TEST(LotusFile, ReportRoundTripAndDamagedFiles) {
         error.clear();
         EXPECT_EQ(GetDataFileTableCount(p, &error), 0);
         EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+// One rule for every route that reads a worksheet (INDB, the conversion
+// into a working database, a report): cells stay where they stand from A1;
+// only a report's letters row names the fields. Each file is written byte
+// by byte.
+TEST(LotusFile, EveryRouteKeepsRowsWhereTheyStand) {
+    using wk4test::Cell;
+    struct Case {
+        const char* what;
+        QList<Cell> cells;
+        QStringList fields;                  // name and kind ("A:D" Double, "F1:T" Text)
+        QList<QStringList> records;          // as INDB reads them, "" for none
+        QList<std::tuple<int, int, QString>> report;  // row, column, text of the report
+    };
+    const QList<Case> cases = {
+        {"first used row is row 3", {{2, 0, QByteArray("A")}, {2, 1, QByteArray("B")}, {3, 0, 1.0}, {4, 0, 2.0}},
+         {"F1:T", "F2:T"}, {{"", ""}, {"", ""}, {"A", "B"}, {"1", ""}, {"2", ""}},
+         {{1, 1, ""}, {3, 1, "A"}, {3, 2, "B"}, {4, 1, "1"}, {5, 1, "2"}}},
+        {"row 1 of texts is a record", {{0, 0, QByteArray("Name")}, {0, 1, QByteArray("Amount")}, {1, 0, QByteArray("甲")}, {1, 1, 5.0}},
+         {"F1:T", "F2:T"}, {{"Name", "Amount"}, {"甲", "5"}},
+         {{1, 1, "Name"}, {1, 2, "Amount"}, {2, 1, "甲"}, {2, 2, "5"}}},
+        {"row 1 of numbers is a record", {{0, 0, 10.0}, {0, 1, 20.0}, {1, 0, 30.0}},
+         {"F1:D", "F2:D"}, {{"10", "20"}, {"30", ""}}, {{1, 1, "10"}, {1, 2, "20"}, {2, 1, "30"}}},
+        {"a report's letters row", {{0, 0, QByteArray("A")}, {0, 1, QByteArray("B")}, {1, 0, 1.5}, {1, 1, QByteArray("甲")}},
+         {"A:D", "B:T"}, {{"1.5", "甲"}}, {{1, 1, "1.5"}, {1, 2, "甲"}}},
+        {"letters then a keyword's name", {{0, 0, QByteArray("A")}, {0, 1, QByteArray("年")}, {1, 0, 1.5}, {1, 1, 2024.0}},
+         {"A:D", "年:D"}, {{"1.5", "2024"}}, {{1, 1, "1.5"}, {1, 2, "2024"}}},
+    };
+    const QString d = dir();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = d + QStringLiteral("/t.wk4");
+        QFile::remove(path);
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            // Code page 936, as 1-2-3 on a Chinese system writes it.
+            QList<Cell> gb = c.cells;
+            for (Cell& cell : gb)
+                if (cell.value.typeId() == QMetaType::QByteArray)
+                    cell.value = qor::encodeCp936(QString::fromUtf8(cell.value.toByteArray()));
+            f.write(wk4test::wk4Bytes(gb));
+        }
+        // The fields and records INDB reads.
+        for (int i = 0; i < c.fields.size(); ++i) {
+            FieldInfo info;
+            ASSERT_EQ(GetDataTableFieldInfo(&info, path, QStringLiteral("Sheet1:"), i), 1);
+            EXPECT_EQ(info.name + (info.type == kDouble ? ":D" : ":T"), c.fields[i]);
+            EXPECT_EQ(info.recordCount, c.records.size());
+        }
+        for (int r = 0; r < c.records.size(); ++r)
+            for (int i = 0; i < c.fields.size(); ++i) {
+                QVariant v;
+                QString error;
+                // No value reads as 0, which INDB gives as its number 0.
+                EXPECT_EQ(ReadWk4FieldValue(&v, path, QStringLiteral("Sheet1:"), c.fields[i].section(u':', 0, 0),
+                                            QString(), r + 1, &error),
+                          c.records[r][i].isEmpty() ? 0 : 1)
+                    << error.toStdString();
+                const QString got = v.typeId() == QMetaType::Double ? QString::number(v.toDouble()) : v.toString();
+                EXPECT_EQ(got, c.records[r][i]) << "record " << r + 1 << " field " << i + 1;
+            }
+        // Into a working database: the same fields and records.
+        const QString mdb = d + QStringLiteral("/t.Mdb");
+        QFile::remove(mdb);
+        QString failure;
+        ASSERT_EQ(ConvertWk4FileToMdb(path, mdb, &failure), 1) << failure.toStdString();
+        {
+            auto w = Database::open(mdb, QString(), false, true);
+            Recordset rs = w->openTable(QStringLiteral("Sheet1:"));
+            QStringList names;
+            for (const FieldInfo& f : rs.fields()) names << f.name + (f.type == kDouble ? ":D" : ":T");
+            EXPECT_EQ(names, c.fields);
+            for (int r = 0; r < c.records.size(); ++r, rs.move(1))
+                for (int i = 0; i < c.fields.size(); ++i) {
+                    const QVariant v = rs.value(i);
+                    const QString got = v.typeId() == QMetaType::Double ? QString::number(v.toDouble()) : v.toString();
+                    EXPECT_EQ(got, c.records[r][i]) << "record " << r + 1 << " field " << i + 1;
+                }
+            EXPECT_TRUE(rs.isEOF());
+        }
+        // Into a report, a page of cells where they stand.
+        auto h = std::make_unique<CReportHandle>(d + QStringLiteral("/r.rep"));
+        ASSERT_TRUE(h->IsOpen());
+        QString error;
+        QStringList notes;
+        ASSERT_EQ(ImportDataFileToReport(path, h.get(), &error, &notes), 1) << error.toStdString();
+        for (const auto& [row, col, text] : c.report) EXPECT_EQ(h->GetCellText(row, col, 1), text) << row << "," << col;
+        h.reset();
+        QFile::remove(d + QStringLiteral("/r.rep"));
     }
 }
 

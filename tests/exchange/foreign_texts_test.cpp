@@ -1,8 +1,9 @@
-// Texts, numbers and dates of dBASE tables and text files made elsewhere:
-// one table of inputs (every code page the converters know, one they do
-// not, bytes that are no character, numbers and dates their fields do not
-// describe) read by each reader. Every file is written here byte by byte
-// from the format's published layout, never by our own writers.
+// Texts, numbers and dates of dBASE tables, text files, Lotus worksheets
+// and BIFF5 workbooks made elsewhere: one table of inputs (every code page
+// the converters know, one they do not, bytes that are no character,
+// numbers and dates their fields do not describe) read by each reader.
+// Every file is written here byte by byte from the format's published
+// layout, never by our own writers.
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,11 @@
 #include <cmath>
 
 #include "exchange/jetdriver.h"
+#include "exchange/workbook_model.h"
+#include "exchange/workbook_read.h"
 #include "tests/common/testsupport.h"
+#include "tests/exchange/biff5_testutil.h"
+#include "tests/exchange/wk4_testutil.h"
 
 namespace {
 
@@ -51,6 +56,23 @@ Kept readText(const QString& path) {
     Kept k;
     readTextTable(path, k);
     return k;
+}
+
+// A worksheet file's first sheet as INDB and the conversion to a working
+// database read it.
+Kept readWk4(const QList<wk4test::Cell>& cells) {
+    Kept k;
+    makeLotusDriverFromBytes(wk4test::wk4Bytes(cells), QStringLiteral("t.wk4"))->streamTable(QStringLiteral("Sheet1:"), k);
+    return k;
+}
+
+// A BIFF5 book of one sheet saying codePage, one LABEL a text at A1, B1 ...
+std::unique_ptr<qor::XlWorkbook> readBiff5(int codePage, const QList<QByteArray>& texts) {
+    using namespace biff5test;
+    Stream c;
+    for (int i = 0; i < texts.size(); ++i)
+        c.rec(0x0204, u16(0) + u16(i) + u16(15) + u16(int(texts[i].size())) + texts[i]);
+    return qor::ReadBiffWorkbook(biff5Book(c.b, codePage, "Sheet1"), QStringLiteral("t.xls"));
 }
 
 struct DbfField {
@@ -183,6 +205,37 @@ TEST(ForeignTexts, EveryCodePageTheConvertersKnowReadsItsOwnText) {
     }
 }
 
+// A BIFF5 book names its code page in its CODEPAGE record: each reads as
+// the same text the other readers give it.
+TEST(ForeignTexts, Biff5ReadsTheCodePageItsRecordNames) {
+    for (const Sample& s : kSamples) {
+        SCOPED_TRACE(s.codePage);
+        const auto wb = readBiff5(s.codePage, {sampleBytes(s)});
+        const qor::XlWorksheet* sheet = wb->sheet(1);
+        ASSERT_TRUE(sheet->findCell(1, 1));
+        EXPECT_EQ(sheet->findCell(1, 1)->text, sampleText(s));
+        EXPECT_EQ(sheet->undecoded().count, 0);
+    }
+    // A number no converter knows: ASCII reads, the rest is U+FFFD and
+    // named with its cell and the number, never read as 936 ("烹腌黹贶").
+    auto wb = readBiff5(9999, {"Name", QByteArray::fromHex("c5ebebe7ede9eadc")});
+    const qor::XlWorksheet* sheet = wb->sheet(1);
+    EXPECT_EQ(sheet->findCell(1, 1)->text, QStringLiteral("Name"));
+    EXPECT_EQ(sheet->findCell(1, 2)->text, QString(8, QChar(0xFFFD)));
+    EXPECT_EQ(sheet->undecoded().count, 1);
+    EXPECT_EQ(sheet->undecoded().col, 2);
+    EXPECT_TRUE(sheet->undecoded().kind.contains(QStringLiteral("9999"))) << sheet->undecoded().kind.toStdString();
+    // 0xAA is no character of 1253: named with its cell.
+    wb = readBiff5(1253, {"ok", "a\xAA", QByteArray::fromHex("c5ebebe7")});
+    sheet = wb->sheet(1);
+    EXPECT_EQ(sheet->findCell(1, 3)->text, QStringLiteral("Ελλη"));
+    EXPECT_EQ(sheet->findCell(1, 2)->text, QStringLiteral("a\uFFFD"));
+    EXPECT_EQ(sheet->undecoded().count, 1);
+    EXPECT_EQ(sheet->undecoded().row, 1);
+    EXPECT_EQ(sheet->undecoded().col, 2);
+    EXPECT_TRUE(sheet->undecoded().kind.contains(QStringLiteral("CP1253"))) << sheet->undecoded().kind.toStdString();
+}
+
 TEST(ForeignTexts, CodePageNamesOtherThanNumbers) {
     const QString dir = testDir();
     const QList<DbfField> fields{{"NAME", 'C', 20}};
@@ -254,6 +307,26 @@ TEST(ForeignTexts, UnmarkedTextsFollowOneRule) {
     EXPECT_EQ(k.rows[0][0].toString(), QStringLiteral("ok"));
     EXPECT_TRUE(k.namedText().contains(QStringLiteral("GB18030"))) << k.namedText().toStdString();
     EXPECT_TRUE(k.namedText().contains(QStringLiteral("第2条记录"))) << k.namedText().toStdString();
+
+    // A Lotus file names no code page: the same rule over its texts.
+    using wk4test::Cell;
+    k = readWk4({Cell{0, 0, QByteArray("Caf\xC3\xA9")}, Cell{1, 0, QByteArray("\xE7\x94\xB2\xE5\x85\xAC\xE5\x8F\xB8")}});
+    ASSERT_EQ(k.rows.size(), 2);
+    EXPECT_EQ(k.rows[0][0].toString(), QStringLiteral("Café"));
+    EXPECT_EQ(k.rows[1][0].toString(), QStringLiteral("甲公司"));
+    EXPECT_TRUE(k.named.isEmpty()) << k.namedText().toStdString();
+    k = readWk4({Cell{0, 0, QByteArray("ok")}, Cell{1, 0, QByteArray("x\x80y")}, Cell{2, 0, QByteArray("\xD6\xD0\xCE")},
+                 Cell{3, 0, QByteArray("\xD6\xD0\xCE\xC4")}});
+    ASSERT_EQ(k.rows.size(), 4);
+    EXPECT_EQ(k.rows[0][0].toString(), QStringLiteral("ok"));
+    EXPECT_EQ(k.rows[3][0].toString(), QStringLiteral("中文"));
+    EXPECT_TRUE(k.rows[2][0].toString().contains(QChar(0xFFFD)));
+    // The lone 0x80 is the euro sign of code page 936, which our own
+    // writer puts there; the cut pair is no character: named, record 3.
+    EXPECT_EQ(k.rows[1][0].toString(), QStringLiteral("x€y"));
+    ASSERT_EQ(k.named.size(), 1) << k.namedText().toStdString();
+    EXPECT_TRUE(k.named[0].contains(QStringLiteral("CP936"))) << k.namedText().toStdString();
+    EXPECT_TRUE(k.named[0].contains(QStringLiteral("共1处，第一处在第3条记录的字段“F1”"))) << k.namedText().toStdString();
 
     writeBytes(dir + "/neither.csv", "A,B\r\n\"\xe4\xb8\xad\xe6\x96\x87x\xed\xa0\x80y\",1\r\n");
     EXPECT_THROW(readText(dir + "/neither.csv"), JetError);
