@@ -5,6 +5,7 @@
 // tables written as a values-only workbook.
 
 #include <QDate>
+#include <QFileInfo>
 #include <QLocale>
 #include <cmath>
 
@@ -40,11 +41,26 @@ public:
         return names;
     }
 
-    bool loadTable(const QString& table, LoadedTable* out) override {
+    bool loadTable(const QString& table, LoadedTable* out) override { return load(table, out, nullptr); }
+
+    // With the texts whose bytes did not read named, field by field.
+    bool streamTable(const QString& table, RecordSink& sink) override {
+        LoadedTable loaded;
+        FieldLosses losses;
+        if (!load(table, &loaded, &losses)) return false;
+        sink.begin(loaded.fields);
+        for (const QVariantList& row : std::as_const(loaded.rows))
+            if (!sink.record(row)) break;
+        losses.tell(sink, QFileInfo(m_path).fileName());
+        return true;
+    }
+
+private:
+    bool load(const QString& table, LoadedTable* out, FieldLosses* losses) {
         for (const qor::XlDefinedName& n : m_book->definedNames()) {
             if (n.hidden || nameTable(n).compare(table, Qt::CaseInsensitive) != 0) continue;
             const qor::XlWorksheet* sheet = m_book->sheets().at(size_t(n.sheet - 1)).get();
-            loadBlock(*sheet, n.area, n.name, out);
+            loadBlock(*sheet, n.area, n.name, out, losses);
             return true;
         }
         const qor::XlWorksheet* sheet = nullptr;
@@ -52,11 +68,10 @@ public:
             if (s->name().compare(sheetOf(table), Qt::CaseInsensitive) == 0) sheet = s.get();
         if (!sheet) return false;
         if (sheet->cells().empty()) return true;  // no field, no record
-        loadBlock(*sheet, sheet->usedArea(), sheet->name(), out);
+        loadBlock(*sheet, sheet->usedArea(), sheet->name(), out, losses);
         return true;
     }
 
-private:
     // A name of one sheet only is told apart by its sheet.
     QString nameTable(const qor::XlDefinedName& n) const {
         if (n.scope < 1 || n.scope > int(m_book->sheets().size())) return n.name;
@@ -65,7 +80,7 @@ private:
 
     // A block of a sheet as a table: its first row the field names.
     static void loadBlock(const qor::XlWorksheet& sheet, const qor::XlArea& used, const QString& what,
-                          LoadedTable* out) {
+                          LoadedTable* out, FieldLosses* losses) {
         const int cols = used.c2 - used.c1 + 1;
         CheckWorksheetArea(what,
                            ColumnLetters(used.c1) + QString::number(used.r1) + u':' +
@@ -105,6 +120,10 @@ private:
             }
             out->rows.append(row);
         }
+        if (!losses) return;
+        for (const auto& [r, c] : sheet.undecoded().cells)
+            if (r > used.r1 && r <= used.r2 && c >= used.c1 && c <= used.c2)
+                losses->add(out->fields.at(c - used.c1).name, sheet.undecoded().kind, r - used.r1);
     }
 
     QString m_path;

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <iterator>
 #include <map>
+#include <set>
 #include <memory>
 #include <vector>
 
@@ -333,8 +334,10 @@ public:
         qint64 count = 0;
         int row = 0, col = 0;
         QString kind;  // the loss as it is named ("bytes that are no character of CP1253")
+        std::set<std::pair<int, int>> cells;  // every one, (row, column)
     };
     void noteUndecoded(int row, int col, const QString& kind) {
+        if (!m_undecoded.cells.insert({row, col}).second) return;
         if (m_undecoded.count++ == 0) {
             m_undecoded.row = row;
             m_undecoded.col = col;

@@ -13,9 +13,11 @@
 #include <QtEndian>
 #include <cmath>
 
+#include "exchange/dbreaders.h"
 #include "exchange/jetdriver.h"
 #include "exchange/workbook_model.h"
 #include "exchange/workbook_read.h"
+#include "platform/compoundfile.h"
 #include "tests/common/testsupport.h"
 #include "tests/exchange/biff5_testutil.h"
 #include "tests/exchange/wk4_testutil.h"
@@ -234,6 +236,40 @@ TEST(ForeignTexts, Biff5ReadsTheCodePageItsRecordNames) {
     EXPECT_EQ(sheet->undecoded().row, 1);
     EXPECT_EQ(sheet->undecoded().col, 2);
     EXPECT_TRUE(sheet->undecoded().kind.contains(QStringLiteral("CP1253"))) << sheet->undecoded().kind.toStdString();
+}
+
+// INDB of a field holding a text whose bytes did not read fails with the
+// note (field and record); the file's other fields still answer. The same
+// for a Lotus file and a BIFF5 book.
+TEST(ForeignTexts, IndbOfATextThatDidNotReadFails) {
+    const QString dir = testDir();
+    using wk4test::Cell;
+    writeBytes(dir + "/t.wk4", wk4test::wk4Bytes({Cell{0, 0, QByteArray("\xD6\xD0\xCE\xC4")}, Cell{0, 1, 1.0},
+                                                  Cell{1, 0, QByteArray("\xD6\xD0\xCE")}, Cell{1, 1, 2.0}}));
+    QVariant v;
+    QString error;
+    EXPECT_EQ(ReadWk4FieldValue(&v, dir + "/t.wk4", "Sheet1:", "F2", QString(), 2, &error), 1) << error.toStdString();
+    EXPECT_EQ(v.toDouble(), 2.0);
+    EXPECT_EQ(ReadWk4FieldValue(&v, dir + "/t.wk4", "Sheet1:", "F1", QString(), 1, &error), 0);
+    EXPECT_TRUE(error.contains(QStringLiteral("第2条记录的字段“F1”"))) << error.toStdString();
+
+    using namespace biff5test;
+    Stream c;
+    c.rec(0x0204, u16(0) + u16(0) + u16(15) + u16(4) + "Name");
+    c.rec(0x0204, u16(0) + u16(1) + u16(15) + u16(3) + "Qty");
+    c.rec(0x0204, u16(1) + u16(0) + u16(15) + u16(2) + "a\xAA");
+    c.rec(0x0203, u16(1) + u16(1) + u16(15) + f64(3));
+    {
+        std::unique_ptr<qor::CompoundFile> cf = qor::CompoundFile::create(dir + "/t.xls");
+        ASSERT_TRUE(cf);
+        ASSERT_TRUE(cf->writeAll(QStringLiteral("Book"), biff5Book(c.b, 1253, "Sheet1")));
+        ASSERT_TRUE(cf->commit());
+    }
+    EXPECT_EQ(ReadXlsFieldValue(&v, dir + "/t.xls", "Sheet1$", "Qty", QString(), 1, &error), 1) << error.toStdString();
+    EXPECT_EQ(v.toDouble(), 3.0);
+    EXPECT_EQ(ReadXlsFieldValue(&v, dir + "/t.xls", "Sheet1$", "Name", QString(), 1, &error), 0);
+    EXPECT_TRUE(error.contains(QStringLiteral("CP1253"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("第1条记录的字段“Name”"))) << error.toStdString();
 }
 
 TEST(ForeignTexts, CodePageNamesOtherThanNumbers) {
