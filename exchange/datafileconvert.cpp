@@ -94,7 +94,7 @@ int importFolderTable(const QString& source, const QString& mdbPath, const QStri
 // suffix ("$" for a workbook, ":" for a Lotus file), names kept, into a
 // fresh working database moved over mdbPath.
 int importFileTables(const QString& source, DataFileKind kind, QChar suffix, const QString& mdbPath,
-                     QString* error) {
+                     QString* error, QStringList* notes) {
     try {
         auto src = Database::open(source, connectStringOf(kind), false, true);
         FreshDatabase beside(mdbPath);
@@ -106,6 +106,7 @@ int importFileTables(const QString& source, DataFileKind kind, QChar suffix, con
                 Recordset rs = src->openTable(def.name);
                 dst->createTable({def.name, true, 0}, rs.fields());
                 for (const QVariantList& row : rs.takeRows()) dst->addRecord(def.name, row);
+                if (notes) *notes += src->readNotes(def.name);
             }
             dst->commitBulk();
         }
@@ -273,12 +274,12 @@ int ConvertMdbToWk4File(const QString& mdbPath, const QString& wk4Path, QString*
     }
 }
 
-int ConvertXlsFileToMdb(const QString& xlsPath, const QString& mdbPath, QString* error) {
+int ConvertXlsFileToMdb(const QString& xlsPath, const QString& mdbPath, QString* error, QStringList* notes) {
     if (xlsPath.isEmpty() || mdbPath.isEmpty()) return 0;
-    return importFileTables(xlsPath, DataFileKind::Excel, u'$', mdbPath, error);
+    return importFileTables(xlsPath, DataFileKind::Excel, u'$', mdbPath, error, notes);
 }
 
-int ConvertWk4FileToMdb(const QString& wk4Path, const QString& mdbPath, QString* error) {
+int ConvertWk4FileToMdb(const QString& wk4Path, const QString& mdbPath, QString* error, QStringList* notes) {
     if (wk4Path.isEmpty() || mdbPath.isEmpty()) return 0;
-    return importFileTables(wk4Path, DataFileKind::Lotus, u':', mdbPath, error);
+    return importFileTables(wk4Path, DataFileKind::Lotus, u':', mdbPath, error, notes);
 }

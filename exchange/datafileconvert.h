@@ -47,6 +47,9 @@ int ConvertMdbToWk4File(const QString& mdbPath, const QString& wk4Path, QString*
 
 // A workbook's tables "<sheet>$", or a Lotus file's tables "<sheet>:",
 // names kept, into a new working database at mdbPath (replaced only when
-// every table has been copied).
-int ConvertXlsFileToMdb(const QString& xlsPath, const QString& mdbPath, QString* error = nullptr);
-int ConvertWk4FileToMdb(const QString& wk4Path, const QString& mdbPath, QString* error = nullptr);
+// every table has been copied). *notes gets what reading the file named
+// (texts whose bytes did not read, with field and first record).
+int ConvertXlsFileToMdb(const QString& xlsPath, const QString& mdbPath, QString* error = nullptr,
+                        QStringList* notes = nullptr);
+int ConvertWk4FileToMdb(const QString& wk4Path, const QString& mdbPath, QString* error = nullptr,
+                        QStringList* notes = nullptr);

@@ -13,6 +13,7 @@
 #include <QtEndian>
 #include <cmath>
 
+#include "exchange/datafileconvert.h"
 #include "exchange/dbreaders.h"
 #include "exchange/jetdriver.h"
 #include "exchange/workbook_model.h"
@@ -239,9 +240,10 @@ TEST(ForeignTexts, Biff5ReadsTheCodePageItsRecordNames) {
 }
 
 // INDB of a field holding a text whose bytes did not read fails with the
-// note (field and record); the file's other fields still answer. The same
-// for a Lotus file and a BIFF5 book.
-TEST(ForeignTexts, IndbOfATextThatDidNotReadFails) {
+// note (field and record); the file's other fields still answer; the
+// conversion into a working database names it. The same for a Lotus file
+// and a BIFF5 book.
+TEST(ForeignTexts, DataRoutesNameATextThatDidNotRead) {
     const QString dir = testDir();
     using wk4test::Cell;
     writeBytes(dir + "/t.wk4", wk4test::wk4Bytes({Cell{0, 0, QByteArray("\xD6\xD0\xCE\xC4")}, Cell{0, 1, 1.0},
@@ -252,6 +254,9 @@ TEST(ForeignTexts, IndbOfATextThatDidNotReadFails) {
     EXPECT_EQ(v.toDouble(), 2.0);
     EXPECT_EQ(ReadWk4FieldValue(&v, dir + "/t.wk4", "Sheet1:", "F1", QString(), 1, &error), 0);
     EXPECT_TRUE(error.contains(QStringLiteral("第2条记录的字段“F1”"))) << error.toStdString();
+    QStringList notes;
+    ASSERT_EQ(ConvertWk4FileToMdb(dir + "/t.wk4", dir + "/w.Mdb", &error, &notes), 1) << error.toStdString();
+    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("第2条记录的字段“F1”"))) << notes.join(u'\n').toStdString();
 
     using namespace biff5test;
     Stream c;
@@ -270,6 +275,10 @@ TEST(ForeignTexts, IndbOfATextThatDidNotReadFails) {
     EXPECT_EQ(ReadXlsFieldValue(&v, dir + "/t.xls", "Sheet1$", "Name", QString(), 1, &error), 0);
     EXPECT_TRUE(error.contains(QStringLiteral("CP1253"))) << error.toStdString();
     EXPECT_TRUE(error.contains(QStringLiteral("第1条记录的字段“Name”"))) << error.toStdString();
+    notes.clear();
+    ASSERT_EQ(ConvertXlsFileToMdb(dir + "/t.xls", dir + "/x.Mdb", &error, &notes), 1) << error.toStdString();
+    ASSERT_EQ(notes.size(), 1) << notes.join(u'\n').toStdString();
+    EXPECT_TRUE(notes[0].contains(QStringLiteral("第1条记录的字段“Name”"))) << notes[0].toStdString();
 }
 
 TEST(ForeignTexts, CodePageNamesOtherThanNumbers) {
