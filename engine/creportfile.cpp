@@ -576,11 +576,11 @@ uint16_t CReportFile::remapTable(const RemapMatrix& step) {
         for (uint16_t c = 0; c < nc; ++c)
             if (uint16_t co = origin(step.colOrigin, c, cols)) dst[c] = src[co - 1u];
     }
-    std::map<uint32_t, QString> labels;
-    for (auto& [key, text] : f.labels) {
+    std::vector<std::pair<uint32_t, QString>> labels;
+    for (const auto& [key, text] : f.labels) {
         const uint16_t r = uint16_t(key >> 16), c = uint16_t(key & 0xFFFF);
         if (r <= rows && c <= cols && rowNew[r] && colNew[c])
-            labels[cellKey(rowNew[r], colNew[c])] = text;
+            labels.emplace_back(cellKey(rowNew[r], colNew[c]), text);
     }
     // Combined areas and area lines follow their rows and columns as long
     // as those stay together.
@@ -623,7 +623,7 @@ uint16_t CReportFile::remapTable(const RemapMatrix& step) {
     f.rowRecs = std::move(rowRecs);
     f.colRecs = std::move(colRecs);
     f.cellFormats = std::move(formats);
-    f.labels = std::move(labels);
+    f.labels.assign(std::move(labels));
     f.combined = std::move(combined);
     f.areaLines = std::move(lines);
     f.formulas = std::move(formulas);

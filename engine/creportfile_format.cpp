@@ -59,8 +59,8 @@ uint32_t CReportFile::GetCellFormatField(uint16_t storedRow, uint16_t storedCol,
 }
 
 QString CReportFile::GetLabel(uint16_t storedRow, uint16_t storedCol) const {
-    auto it = m_format.labels.find(cellKey(storedRow, storedCol));
-    return it == m_format.labels.end() ? QString() : it->second;
+    const QString* text = m_format.labels.find(cellKey(storedRow, storedCol));
+    return text ? *text : QString();
 }
 
 uint16_t CReportFile::SetLabel(uint16_t storedRow, uint16_t storedCol, const QString& text) {
@@ -70,7 +70,11 @@ uint16_t CReportFile::SetLabel(uint16_t storedRow, uint16_t storedCol, const QSt
         m_format.labels.erase(cellKey(storedRow, storedCol));
         w = kFmtHasLabel.set(w, 0);
     } else {
-        m_format.labels[cellKey(storedRow, storedCol)] = text.left(kMaxLabelChars);
+        // A text built up by appending has room to grow; a report may hold
+        // millions of labels, so each keeps its characters and no more.
+        QString kept = text.left(kMaxLabelChars);
+        if (kept.capacity() > kept.size()) kept = QString(kept.constData(), kept.size());
+        m_format.labels.set(cellKey(storedRow, storedCol), std::move(kept));
         w = kFmtHasLabel.set(w, 1);
     }
     return 0;

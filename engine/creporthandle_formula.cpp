@@ -70,8 +70,8 @@ public:
         if (h.varKind == 2 && col == h.varStart) return VarCell(1, row);
         const uint16_t r = uint16_t(row), c = uint16_t(col);
         if (cellFormatGet(m_format.cellFormat(r, c), kFmtKind) == kCellLabel) {
-            const auto it = m_format.labels.find(cellKey(r, c));
-            return FormulaValue::ofText(it == m_format.labels.end() ? QString() : it->second);
+            const QString* text = m_format.labels.find(cellKey(r, c));
+            return FormulaValue::ofText(text ? *text : QString());
         }
         const CellSlot s = m_sheet.Slot(r, c);
         return slotValue(s, s.isText() ? m_sheet.Text(r, c) : QString());

@@ -729,7 +729,7 @@ uint16_t decodeSection(uint32_t tag, ByteReader& r, ReportFormat* f) {
                 if (!r.ok() || row < 1 || row > rows || col < 1 || col > cols ||
                     len > kMaxLabelChars)
                     return kCorrupt;
-                f->labels[cellKey(row, col)] = r.utf16(len);
+                f->labels.set(cellKey(row, col), r.utf16(len));
             }
             break;
         }

@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/labeltable.h"
 #include "platform/bytes.h"
 #include "platform/largeblock.h"
 
@@ -338,7 +339,7 @@ struct ReportFormat {
     std::vector<RowColRecord> rowRecs;   // header.rows entries
     std::vector<RowColRecord> colRecs;   // header.cols entries
     CellFormatTable cellFormats;         // rows x cols, row-major
-    std::map<uint32_t, QString> labels;  // cellKey(row, col) -> text
+    LabelTable labels;                   // cellKey(row, col) -> text
     std::vector<AreaRecord> combined;
     std::vector<AreaLineRecord> areaLines;
     std::vector<FormulaRecord> formulas;

@@ -63,7 +63,7 @@ ReportFormat sampleFormat() {
     f.rowRecs[1] = {0, 3, 0};
     f.colRecs[6] = {120, 2, 0};
     f.cellFormat(2, 3) = 0x123456789ull;
-    f.labels[cellKey(1, 1)] = QStringLiteral("项目");
+    f.labels.set(cellKey(1, 1), QStringLiteral("项目"));
     f.combined.push_back({1, 1, 1, 3});
     f.areaLines.push_back({1, 2, 2, 1, 4, 4});
     f.formulas.push_back({{5, 2, 5, 7}, 0, 0, QStringLiteral("B5=B3+B4")});
