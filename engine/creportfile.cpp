@@ -1353,7 +1353,7 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
         // the report's.
         if (uint16_t s = m_format.cellFormats.load()) return s;
         if (uint16_t s = FormatLoadStatus()) return s;
-        const QByteArray rep = encodeRepStream(m_format);
+        RepStreamEncoder rep(m_format);
 
         // Refuse early when the disk obviously cannot take the new file.
         quint64 estimate = quint64(rep.size()) + 2 * directorySize(m_pages.size()) + 65536;
@@ -1401,7 +1401,25 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
             }
             if (!status) {
                 StreamSink sink(*out, repStream(), w);
-                if (!sink.put(rep.constData(), size_t(rep.size()), false)) status = w.status();
+                // Written as it is encoded, a megabyte at a time: the stream
+                // of a report of millions of labels is never held whole
+                // beside them, and it goes to regular sectors from the first
+                // write, as one written whole does.
+                QByteArray pending;
+                pending.reserve(qsizetype(kChunk));
+                const auto flush = [&] {
+                    const bool ok = sink.put(pending.constData(), size_t(pending.size()), false);
+                    pending.resize(0);
+                    return ok;
+                };
+                if (!rep.write([&](QByteArrayView piece) {
+                        if (pending.size() >= kMinRepStreamSize && size_t(piece.size()) >= kChunk)
+                            return flush() && sink.put(piece.data(), size_t(piece.size()), false);
+                        pending.append(piece);
+                        return size_t(pending.size()) < kChunk || flush();
+                    }) ||
+                    !flush())
+                    status = w.status();
             }
             if (!status) status = writeReport(w, *out, &fixed, &var);
             if (!status) status = writeDocumentEntries(w, *out);

@@ -812,10 +812,10 @@ bool isKnownSection(uint32_t tag) {
 
 }  // namespace
 
-QByteArray encodeRepStream(const ReportFormat& f) {
+RepStreamEncoder::RepStreamEncoder(const ReportFormat& f) : m_format(f) {
     // Every section but the labels is encoded here; the labels go into the
     // stream straight from the report (encodeLabelsInPieces).
-    std::vector<std::pair<uint32_t, QByteArray>> sections;
+    auto& sections = m_sections;
     sections.emplace_back(section::Rows,
                           encodeRowCols(f.rowRecs, f.header.rows, kDefaultRowHeight));
     sections.emplace_back(section::Cols, encodeRowCols(f.colRecs, f.header.cols, kDefaultColWidth));
@@ -854,22 +854,50 @@ QByteArray encodeRepStream(const ReportFormat& f) {
                               labels ? labelsCrc : crc32(data.constData(), size_t(data.size()))});
         total += labels ? labelsSize : size_t(data.size());
     }
+    m_header = encodeHeader(h);
+    m_size = std::max<size_t>(total, kMinRepStreamSize);
+}
 
-    QByteArray out;
-    out.reserve(qsizetype(std::max<size_t>(total + 8, kMinRepStreamSize)));
-    out += encodeHeader(h);
-    ByteWriter w(out);
-    for (auto& [tag, data] : sections) {
-        w.alignTo(8);
-        if (tag == section::Labels)
-            encodeLabelsInPieces(f, [&w](const QByteArray& piece) { w.bytes(piece); });
-        else
-            w.bytes(data);
+bool RepStreamEncoder::write(const std::function<bool(QByteArrayView)>& sink) {
+    size_t pos = size_t(m_header.size());
+    if (!sink(m_header)) return false;
+    m_header = QByteArray();
+    static const char kZeros[64] = {};
+    auto zeros = [&](size_t n) {
+        for (; n > 0; n -= std::min(n, sizeof kZeros)) {
+            if (!sink(QByteArrayView(kZeros, qsizetype(std::min(n, sizeof kZeros))))) return false;
+            pos += std::min(n, sizeof kZeros);
+        }
+        return true;
+    };
+    for (auto& [tag, data] : m_sections) {
+        if (!zeros(((pos + 7) & ~size_t(7)) - pos)) return false;
+        if (tag == section::Labels) {
+            bool ok = true;
+            encodeLabelsInPieces(m_format, [&](const QByteArray& piece) {
+                if (ok) ok = sink(piece);
+                pos += size_t(piece.size());
+            });
+            if (!ok) return false;
+        } else {
+            if (!sink(data)) return false;
+            pos += size_t(data.size());
+        }
         // Each section goes once it is in the stream, so the larger ones
         // are not held twice.
         data = QByteArray();
     }
-    if (out.size() < kMinRepStreamSize) w.zeros(size_t(kMinRepStreamSize - out.size()));
+    return zeros(m_size - std::min(pos, m_size));
+}
+
+QByteArray encodeRepStream(const ReportFormat& f) {
+    RepStreamEncoder encoder(f);
+    QByteArray out;
+    out.reserve(qsizetype(encoder.size()));
+    encoder.write([&out](QByteArrayView piece) {
+        out.append(piece);
+        return true;
+    });
     return out;
 }
 

@@ -359,6 +359,25 @@ struct ReportFormat {
 
 // "QOR~REP": header, sections (8-aligned), zero padding to 4,096 bytes.
 QByteArray encodeRepStream(const ReportFormat& f);
+
+// The same stream a piece at a time, for a report too large to hold it
+// whole beside its labels: the sections but the labels are encoded when
+// the encoder is made, so the size is known before a byte is written, and
+// write() hands the pieces to sink in order, the labels straight from the
+// report, which must not change in between. It stops at the first piece
+// sink refuses (false).
+class RepStreamEncoder {
+public:
+    explicit RepStreamEncoder(const ReportFormat& f);
+    size_t size() const { return m_size; }
+    bool write(const std::function<bool(QByteArrayView)>& sink);
+
+private:
+    const ReportFormat& m_format;
+    std::vector<std::pair<uint32_t, QByteArray>> m_sections;
+    QByteArray m_header;
+    size_t m_size = 0;
+};
 // 0, 1007 or 1008 as decodeHeader; missing format sections take
 // their defaults.
 uint16_t decodeRepStream(const QByteArray& stream, ReportFormat* out);

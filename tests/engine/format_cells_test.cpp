@@ -335,6 +335,15 @@ TEST_F(FormatCellsTest, LabelsAreCutAndStoredWithTheFormat) {
     EXPECT_EQ(f->GetLabel(50, 7), longText.left(255));
     EXPECT_EQ(f->GetLabel(4, 4), QString());
     EXPECT_EQ(f->Format().labels.size(), 2u);
+
+    // A text built by appending keeps its characters only: a report of
+    // millions of labels would otherwise hold twice their size.
+    QString built;
+    built.append(QLatin1String("1234.56"));
+    ASSERT_GT(built.capacity(), built.size());
+    ASSERT_EQ(f->SetLabel(3, 3, built), 0);
+    EXPECT_EQ(f->GetLabel(3, 3), built);
+    EXPECT_EQ(f->GetLabel(3, 3).capacity(), built.size());
 }
 
 TEST_F(FormatCellsTest, TableStylesSetLinesColoursAndFonts) {
