@@ -11,17 +11,21 @@ namespace {
 // the cost a change stays small however large the table is.
 constexpr size_t kLateFloor = 1024;
 
+// The first slot whose key is not below key.
+template <class It>
+It lowerSlot(It begin, It end, uint32_t key) {
+    return std::lower_bound(begin, end, key, [](const auto& s, uint32_t k) { return s.key < k; });
+}
+
 }  // namespace
 
 LabelTable::Slots::iterator LabelTable::slotOf(uint32_t key) {
-    const auto it = std::lower_bound(m_slots.begin(), m_slots.end(), key,
-                                     [](const Slot& s, uint32_t k) { return s.key < k; });
+    const auto it = lowerSlot(m_slots.begin(), m_slots.end(), key);
     return it != m_slots.end() && it->key == key ? it : m_slots.end();
 }
 
 const QString* LabelTable::find(uint32_t key) const {
-    const auto it = std::lower_bound(m_slots.begin(), m_slots.end(), key,
-                                     [](const Slot& s, uint32_t k) { return s.key < k; });
+    const auto it = lowerSlot(m_slots.begin(), m_slots.end(), key);
     if (it != m_slots.end() && it->key == key) return it->live ? &it->text : nullptr;
     const auto late = m_late.find(key);
     return late == m_late.end() ? nullptr : &late->second;
