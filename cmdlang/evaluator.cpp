@@ -3,6 +3,7 @@
 #include "cmdlang/builtins.h"
 #include "cmdlang/cmdtexts.h"
 #include "cmdlang/printer.h"
+#include "engine/callarguments.h"
 
 namespace qor::cmd {
 
@@ -233,9 +234,28 @@ Value Evaluator::identifier(const Node& n) {
     return Value::error(CmdText(str::kFormulaUnknownName).arg(n.text));
 }
 
+Value Evaluator::serviceCall(const Node& n) {
+    // A service reads its arguments as text: an argument that is a call of
+    // this language (QM(QC("1001",5),6)) is handed over as its value, never
+    // as the text of the call, which the service would split at the inner
+    // call's commas.
+    if (n.opaqueArgs || !ArgumentHoldsCall(n.rawArgs)) return m_env->CallService(n.text, n.rawArgs);
+    QStringList args = SplitCallArguments(n.rawArgs);
+    if (args.size() != qsizetype(n.children.size())) return m_env->CallService(n.text, n.rawArgs);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (!ArgumentHoldsCall(args[i])) continue;
+        const Value v = node(*n.children[size_t(i)]);
+        if (v.isError()) return v;
+        if (v.isNumber()) args[i] = ToText(v);
+        else if (v.isText()) args[i] = u'"' + v.asText() + u'"';
+        else if (v.isEmpty()) args[i].clear();
+    }
+    return m_env->CallService(n.text, args.join(u','));
+}
+
 Value Evaluator::call(const Node& n) {
     const Builtin* b = n.builtin ? n.builtin : FindBuiltin(n.text);
-    if (!b) return m_env->CallService(n.text, n.rawArgs);
+    if (!b) return serviceCall(n);
     const int count = int(n.children.size());
     if (count < b->info->minArgs || count > b->info->maxArgs)
         return Value::error(QStringLiteral("%1 takes %2 to %3 argument(s), not %4")

@@ -164,6 +164,8 @@ private:
     Value areaRef(const Node& n);
     Value identifier(const Node& n);
     Value call(const Node& n);
+    // An application-service call, its nested calls' values in their place.
+    Value serviceCall(const Node& n);
     Value logical(const Node& n);
     Value onPage(int page, const std::function<Value(const EvalEnvironment&)>& read);
 

@@ -7,6 +7,7 @@
 
 #include "document/cqorsdoc.h"
 #include "document/doc_commands.h"
+#include "engine/callarguments.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "platform/automation.h"
@@ -57,36 +58,13 @@ QString stripQuotes(QString text) {
     return text.trimmed();
 }
 
-// The arguments of the call whose "(" stands at open, as written: a ","
-// inside a quoted text or inside an inner call's brackets belongs to the
-// argument that holds it ("10,01" is one code, QC("1001",5) one argument).
-// *close, when asked, is the position of the call's own ")", -1 when the
-// call never closes.
+// The arguments of the call whose "(" stands at open, as written (see
+// SplitCallArguments); *close, when asked, the position of its ")" in f or
+// -1.
 QStringList callArguments(const QString& f, qsizetype open, qsizetype* close = nullptr) {
-    QStringList args;
-    QString current;
-    int depth = 0;
-    bool quoted = false;
-    if (close) *close = -1;
-    for (qsizetype i = open + 1; i < f.size(); ++i) {
-        const QChar c = f.at(i);
-        if (c == u'"') {
-            quoted = !quoted;
-        } else if (!quoted && c == u'(') {
-            ++depth;
-        } else if (!quoted && c == u')') {
-            if (depth-- == 0) {
-                if (close) *close = i;
-                break;
-            }
-        } else if (!quoted && depth == 0 && c == u',') {
-            args << current;
-            current.clear();
-            continue;
-        }
-        current += c;
-    }
-    args << current;
+    qsizetype end = -1;
+    const QStringList args = SplitCallArguments(QStringView(f).mid(open + 1), &end);
+    if (close) *close = end < 0 ? -1 : open + 1 + end;
     return args;
 }
 
@@ -116,7 +94,7 @@ QList<FoundCall> findCalls(const QString& f) {
             // no account as written: its value is known only when the cell
             // is computed, and the calls inside it are read on their own.
             const QString code = stripQuotes(args.front());
-            if (code.isEmpty() || args.front().contains(u'(')) continue;
+            if (code.isEmpty() || ArgumentHoldsCall(args.front())) continue;
             seen.append(open);
             calls.append({code, args, open});
         }

@@ -54,6 +54,13 @@ TEST_F(InterpTest, ServiceFunctionsAnswerThroughTheEnvironment) {
         EXPECT_EQ(variable("&qc"), 1000);
         ok("let &qm = QM(1001,3,2024) - QC(1001,3,2024)");
         EXPECT_EQ(variable("&qm"), 30);
+        // A nested call's value is the argument: the service gets the code
+        // the call gives, not the call's text split at its commas.
+        ok("let &nested = QM(SUBSTR(\"1001xy\", 1, 4), 3, 2024)");
+        EXPECT_EQ(variable("&nested"), 1030);
+        ok("let &nested = QM(TRIM(\" 1001 \"), (1+2), 2024)");
+        EXPECT_EQ(variable("&nested"), 1030);
+        fails("let &x = QM(SUBSTR(1, 2, 3, 4, 5), 3, 2024)", CALC_ERR_EVALUATION);
         fails("let &x = NOSUCHSERVICE(1)", CALC_ERR_EVALUATION);
         EXPECT_TRUE(ci->LastErrorText().contains("NOSUCHSERVICE"));
         // Check-only runs ask no service.
