@@ -104,30 +104,42 @@ FormulaOutcome Evaluator::evaluateFormula(const Formula& f) {
     return out;
 }
 
+namespace {
+
+// V_ names read the given line while one evaluation runs; nesting (a filter
+// inside a LET over the lines) gets its caller's line back after.
+class LineScope {
+public:
+    LineScope(int& varLine, int line) : m_varLine(varLine), m_saved(varLine) {
+        if (line > 0) m_varLine = line;
+    }
+    ~LineScope() { m_varLine = m_saved; }
+    LineScope(const LineScope&) = delete;
+    LineScope& operator=(const LineScope&) = delete;
+
+private:
+    int& m_varLine;
+    const int m_saved;
+};
+
+}  // namespace
+
 Value Evaluator::evaluateOnLine(const Node& n, int line) {
-    const int saved = m_varLine;
-    m_varLine = line;
-    Value v = node(n);
-    m_varLine = saved;
-    return v;
+    const LineScope scope(m_varLine, line);
+    return node(n);
 }
 
 FormulaOutcome Evaluator::evaluateFormulaOnLine(const Formula& f, int line) {
-    const int saved = m_varLine;
-    m_varLine = line;
-    FormulaOutcome out = evaluateFormula(f);
-    m_varLine = saved;
-    return out;
+    const LineScope scope(m_varLine, line);
+    return evaluateFormula(f);
 }
 
 Value Evaluator::evaluateFilter(const Node& filter, const Value& subject, int line) {
     const Value* savedSubject = m_subject;
-    const int savedLine = m_varLine;
+    const LineScope scope(m_varLine, line);
     if (filter.kind == NodeKind::Filter) m_subject = &subject;
-    if (line > 0) m_varLine = line;
     Value v = node(filter);
     m_subject = savedSubject;
-    m_varLine = savedLine;
     return v;
 }
 

@@ -307,6 +307,7 @@ void CMainFrame::fillWindowList(QMenu* menu) {
 QMenu* CMainFrame::ShowContextMenu(int menuId, QPoint globalPos) {
     QMenu* menu = m_contextMenus.value(menuId);
     if (!menu) return nullptr;
+    if (menuId == kMenuCells) PlaceVarLineItems(menu, m_router, ActiveDocument());
     menu->popup(globalPos);
     return menu;
 }

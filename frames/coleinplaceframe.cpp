@@ -259,6 +259,7 @@ void COleInPlaceFrame::createBars() {
 
 QMenu* COleInPlaceFrame::ShowContextMenu(int menuId, QPoint globalPos) {
     QMenu* menu = m_contextMenus.value(menuId);
+    if (menu && menuId == kMenuCells) PlaceVarLineItems(menu, m_router, m_doc.get());
     if (menu) menu->popup(globalPos);
     return menu;
 }

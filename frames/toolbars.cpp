@@ -6,6 +6,8 @@
 #include <QMenu>
 #include <QStatusTipEvent>
 #include <QToolButton>
+#include <algorithm>
+#include <array>
 
 #include "document/cqorsdoc.h"
 #include "engine/cellformat.h"
@@ -172,6 +174,49 @@ QMenu* BuildMenu(const QList<MenuEntry>& entries, const QString& title, CommandR
         if (shown) shown(menu);
     });
     return menu;
+}
+
+namespace {
+
+constexpr const char* kVarLineItem = "varLineItem";
+constexpr std::array<int, 3> kRowLineCommands = {cmd_ids::kCmdInsertRows, cmd_ids::kCmdAppendRows, cmd_ids::kCmdDeleteRows};
+constexpr std::array<int, 3> kColumnLineCommands = {cmd_ids::kCmdInsertCols, cmd_ids::kCmdAppendCols,
+                                                       cmd_ids::kCmdDeleteCols};
+
+bool isVarLineItem(const QAction* a) {
+    if (a->property(kVarLineItem).toBool()) return true;
+    const int id = CommandRouter::CommandId(a);
+    return std::find(kRowLineCommands.begin(), kRowLineCommands.end(), id) != kRowLineCommands.end() ||
+           std::find(kColumnLineCommands.begin(), kColumnLineCommands.end(), id) !=
+               kColumnLineCommands.end();
+}
+
+}  // namespace
+
+void PlaceVarLineItems(QMenu* cells, CommandRouter& router, const CQorsDoc* doc) {
+    // The actions are the 编辑 menu's too: they leave this menu, never
+    // hide, so that menu keeps them whatever this one shows.
+    for (QAction* a : cells->actions())
+        if (isVarLineItem(a)) cells->removeAction(a);
+    VarAreaInfo area;
+    if (doc && doc->IsDataState()) doc->GetVarAreaInfo(&area);
+    if (area.kind != 1 && area.kind != 2) return;
+    // After the clipboard group, with a separator of their own.
+    const QList<QAction*> items = cells->actions();
+    qsizetype at = 0;
+    while (at < items.size() && CommandRouter::CommandId(items[at]) != cmd_ids::kCmdClear) ++at;
+    while (at < items.size() && !items[at]->isSeparator()) ++at;
+    QAction* before = at + 1 < items.size() ? items[at + 1] : nullptr;
+    for (int id : area.kind == 1 ? kRowLineCommands : kColumnLineCommands)
+        cells->insertAction(before, router.Action(id));
+    auto* separator = cells->findChild<QAction*>(QLatin1String(kVarLineItem));
+    if (!separator) {
+        separator = new QAction(cells);
+        separator->setObjectName(QLatin1String(kVarLineItem));
+        separator->setSeparator(true);
+        separator->setProperty(kVarLineItem, true);
+    }
+    cells->insertAction(before, separator);
 }
 
 }  // namespace qor::frames

@@ -103,4 +103,11 @@ struct MenuHooks {
 QMenu* BuildMenu(const QList<MenuEntry>& entries, const QString& title, CommandRouter& router,
                  QWidget* parent, QStyle* style, const MenuHooks& hooks = {});
 
+// The sheet's cell menu as it opens over doc: in data state on a report
+// with a variable area it holds the line commands of the 编辑 menu (insert,
+// append and delete rows for a row area, columns for a column area), the
+// router's own actions, greyed with their reason off the area; otherwise
+// none of them.
+void PlaceVarLineItems(QMenu* cells, CommandRouter& router, const CQorsDoc* doc);
+
 }  // namespace qor::frames

@@ -377,6 +377,11 @@ int verbSet(const QStringList& argsIn, Output* out) {
         }
     }
     if (!s.call("SetData", {valueArgument(value, asText)})) return 1;
+    // The totals over the cell are worked out again before the save, as
+    // the desktop's cell edit does: the Reader leaves that to its host's
+    // Recalc. Formulas that fail do not undo the write: they are named
+    // (standard error), and a read of such a cell says so.
+    if (!s.call("Recalc") && !s.formulaFailed()) return 1;
     QVariant now;
     if (!s.call("GetData", {}, &now) || !s.restoreState()) return 1;
     return saveThenSay(s,

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -24,6 +25,7 @@
 #include "resources/stringids.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/stored_value.h"
+#include "view/cqorsview.h"
 
 using namespace qor::cmd_ids;
 using namespace qor::frames;
@@ -102,6 +104,52 @@ protected:
         frame->activateWindow();
         QApplication::processEvents();
         view->setFocus();
+    }
+    // A right click on the shown sheet at the cell (1-based): the cell
+    // menu that opens.
+    QMenu* rightClick(int row, int col) {
+        qor::view::Rect r{col - 1, row - 1, col - 1, row - 1};
+        view->Geometry().CellRangeToDocRect(r);
+        view->Geometry().DocToClient(r);
+        QTest::mouseClick(view, Qt::RightButton, Qt::NoModifier,
+                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+        QApplication::processEvents();
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        EXPECT_EQ(menu, frame->ContextMenu(kMenuCells));
+        return menu;
+    }
+    static QAction* menuItem(QMenu* menu, int id) {
+        for (QAction* a : menu->actions())
+            if (CommandRouter::CommandId(a) == id) return a;
+        return nullptr;
+    }
+    static QList<int> lineItems(QMenu* menu) {
+        QList<int> ids;
+        for (QAction* a : menu->actions()) {
+            const int id = CommandRouter::CommandId(a);
+            if (id >= kCmdInsertRows && id <= kCmdDeleteCols && id != kCmdInsertPages &&
+                id != kCmdAppendPages)
+                ids << id;
+        }
+        return ids;
+    }
+    // Clicks the menu's item, whose dialog is filled by fill and confirmed.
+    void choose(QMenu* menu, int id, std::function<void(QDialog*)> fill) {
+        ASSERT_NE(menu, nullptr);
+        QAction* a = menuItem(menu, id);
+        ASSERT_TRUE(a && a->isEnabled()) << id << (a ? a->statusTip().toStdString() : "");
+        m_fill.push_back(std::move(fill));
+        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(a).center());
+        QApplication::processEvents();
+        EXPECT_TRUE(m_fill.empty()) << id << ": its dialog did not open";
+        m_fill.clear();
+        frame->activateWindow();
+        QApplication::processEvents();
+        view->setFocus();
+    }
+    static void close(QMenu* menu) {
+        if (menu) menu->close();
+        QApplication::processEvents();
     }
     static std::function<void(QDialog*)> count(int n) {
         return [n](QDialog* d) { d->findChild<QSpinBox*>(QStringLiteral("ctl1000"))->setValue(n); };
@@ -274,6 +322,75 @@ TEST_F(VarLines, ColumnLinesFollowTheColumnArea) {
     save(rep);
     EXPECT_EQ(StoredValue(rep, 1, 2, 4), QStringLiteral("10"));
     EXPECT_EQ(StoredValue(rep, 1, 2, 3), QStringLiteral("6"));
+}
+
+TEST_F(VarLines, TheCellMenuOffersTheLineCommandsOfTheArea) {
+    // Row 3 is the area (up to 3 lines); C4 totals it.
+    openReport(6, 4, 1, 3, 3, {{CellArea::cell(4, 3), QStringLiteral("GTOTAL(V_C)")}});
+    goTo(3, 3);
+    type(QStringLiteral("10"));
+
+    // Off the area the row commands are there, greyed with the reason
+    // 编辑 gives; the column ones are not offered over a row area.
+    QMenu* menu = rightClick(1, 1);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(lineItems(menu), (QList<int>{kCmdInsertRows, kCmdAppendRows, kCmdDeleteRows}));
+    for (int id : {kCmdInsertRows, kCmdAppendRows, kCmdDeleteRows}) {
+        EXPECT_FALSE(menuItem(menu, id)->isEnabled()) << id;
+        EXPECT_EQ(menuItem(menu, id)->statusTip(), LoadErrorText(qor::str::kCellNotOnVarLine)) << id;
+    }
+    close(menu);
+
+    // On the line: append two, type into them, insert one before the first.
+    choose(rightClick(3, 3), kCmdAppendRows, count(2));
+    goTo(4, 3);
+    type(QStringLiteral("20"));
+    type(QStringLiteral("30"));
+    EXPECT_EQ(amount(6, 3), 60);
+    messages.clear();
+    choose(rightClick(3, 3), kCmdAppendRows, count(1));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("可变区最多3行"))) << messages[0].toStdString();
+    choose(rightClick(4, 3), kCmdDeleteRows, list(QStringLiteral("4")));
+    EXPECT_EQ(amount(4, 3), 30);
+    EXPECT_EQ(amount(5, 3), 40);
+    choose(rightClick(4, 3), kCmdInsertRows, count(1));
+    EXPECT_EQ(amount(5, 3), 30);
+    EXPECT_EQ(amount(6, 3), 40);
+
+    // The menu bar's items are the same actions: the menu leaves them be.
+    EXPECT_TRUE(item(kCmdInsertRows)->isVisible());
+
+    const QString rep = qortest::freshDir(QStringLiteral("varmenu")) + QStringLiteral("/menu.rep");
+    save(rep);
+    EXPECT_EQ(qorOut({QStringLiteral("get"), rep, QStringLiteral("1"), QStringLiteral("6"),
+                      QStringLiteral("3")}),
+              QStringLiteral("40"));
+    EXPECT_EQ(qorOut({QStringLiteral("lines"), rep, QStringLiteral("1")}), QStringLiteral("page 1: 3 lines"));
+
+    // In format state the cell menu has no line command.
+    key(Qt::Key_D, Qt::ControlModifier);
+    ASSERT_FALSE(doc->IsDataState());
+    menu = rightClick(3, 3);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(lineItems(menu).isEmpty());
+    close(menu);
+}
+
+TEST_F(VarLines, TheCellMenuOffersColumnsOverAColumnArea) {
+    openReport(4, 5, 2, 2, 3, {{CellArea::cell(2, 3), QStringLiteral("GTOTAL(V_2)")}});
+    goTo(2, 2);
+    type(QStringLiteral("4"));
+    QMenu* menu = rightClick(2, 2);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(lineItems(menu), (QList<int>{kCmdInsertCols, kCmdAppendCols, kCmdDeleteCols}));
+    choose(menu, kCmdAppendCols, count(1));
+    goTo(2, 3);
+    type(QStringLiteral("5"));
+    EXPECT_EQ(amount(2, 4), 9);
+    choose(rightClick(2, 2), kCmdDeleteCols, list(QStringLiteral("2")));
+    EXPECT_EQ(amount(2, 2), 5);
+    EXPECT_EQ(amount(2, 3), 5);
 }
 
 }  // namespace
