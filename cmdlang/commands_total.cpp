@@ -7,7 +7,8 @@
 //    the same text, else empty;
 //  - labels and keyword cells are the format's and are not written;
 //  - cell formulas are added as the values they hold; formulas written
-//    "TOTAL expr" are computed on the result page afterwards;
+//    "TOTAL expr", and those over the variable area's lines, are computed
+//    on the result page afterwards;
 //  - a cell whose formula failed holds no amount: it is left out, the
 //    result cell is marked failed too, and the run is told how many were
 //    left out and the first of them;
@@ -18,6 +19,7 @@
 // adds every line that passes its condition into one result line.
 #include <QFile>
 #include <QHash>
+#include <algorithm>
 
 #include "cmdlang/cmdtexts.h"
 #include "cmdlang/commands_internal.h"
@@ -195,16 +197,30 @@ public:
 private:
     size_t index(int r, int c) const { return size_t(r - 1) * m_f.header.cols + size_t(c - 1); }
 
+    // A formula over the page's own lines (GTOTAL(V_C), GCOUNT(V_C)) reads
+    // the result's lines, which are not the sum of the pages' lines (a
+    // condition, KEY, pages of unequal counts): it is computed on the
+    // result page as a "TOTAL expr" one is.
+    static bool readsOwnLines(const Node& n) {
+        if ((n.kind == NodeKind::VRef || n.kind == NodeKind::VRefArea) && !n.external) return true;
+        return std::any_of(n.children.cbegin(), n.children.cend(),
+                           [](const NodePtr& c) { return c && readsOwnLines(*c); });
+    }
+
     void computeTotalFormulas(CommandRun& run, CReportHandle& dest, int page) const {
         const ReportFormat& df = dest.GetReportFile()->Format();
         const ReportScope scope = run.scope(&dest);
         for (const FormulaRecord& fr : df.formulas) {
-            if (fr.kind != 1) continue;
+            if (fr.kind != 1 && (fr.kind != 0 || !df.header.varKind)) continue;
             ParseError e;
             std::unique_ptr<Formula> f = ParseFormula(fr.text, &e);
+            // A cell formula that does not compile keeps what was added up.
+            if (!f && fr.kind == 0) continue;
             if (!f)
                 ThrowCalcError(CALC_ERR_SYNTAX,
                                QStringLiteral("%1: %2").arg(fr.text, e.toString()));
+            if (fr.kind == 0 && !readsOwnLines(*f->expr) && !(f->filter && readsOwnLines(*f->filter)))
+                continue;
             for (int r = fr.area.r1; r <= fr.area.r2; ++r)
                 for (int c = fr.area.c1; c <= fr.area.c2; ++c) {
                     ReportPageEnvironment env(scope, page, dest.GetPage(page));

@@ -100,17 +100,19 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
         for (int p = 1; p <= report.GetPageCount(); ++p) written << p;
     LossTally losses;
     const auto& formulas = report.GetReportFile()->Format().formulas;
+    // No exported type has a variable area: each page's lines in use are
+    // written as plain rows or columns, so a file read back has a page's
+    // lines where the report had its area.
+    const ReportHeader& area = report.GetReportFile()->Format().header;
+    const bool varArea = area.varKind == 1 || area.varKind == 2;
+    if (varArea)
+        losses.add(LoadErrorText(ownXml ? str::kLossVariableArea : str::kLossVariableAreaLines),
+                   area.varKind == 1 ? LoadErrorText(str::kVarRowsFrom).arg(area.varStart)
+                                     : LoadErrorText(str::kVarColumnsFrom).arg(ColumnLetters(area.varStart)));
     if (ownXml) {
-        // The exchange file has no element for a variable area: its lines
-        // in use are written as plain rows or columns, and a formula that
-        // reads the area (V_B, GTOTAL(V_B)) names what a report read from
-        // the file has not. A total formula has no place in the file.
-        const ReportHeader& h = report.GetReportFile()->Format().header;
-        const bool varArea = h.varKind == 1 || h.varKind == 2;
-        if (varArea)
-            losses.add(LoadErrorText(str::kLossVariableArea),
-                       h.varKind == 1 ? LoadErrorText(str::kVarRowsFrom).arg(h.varStart)
-                                      : LoadErrorText(str::kVarColumnsFrom).arg(ColumnLetters(h.varStart)));
+        // A formula that reads the area (V_B, GTOTAL(V_B)) names what a
+        // report read from the file has not. A total formula has no place
+        // in the file.
         for (const FormulaRecord& f : formulas) {
             const QString place = FormatCellRef(f.area.c1 - 1, f.area.r1 - 1) + u'：' + f.text;
             if (f.kind != 0)

@@ -53,7 +53,9 @@ bool ReadsVariableArea(const QString& formula);
 // keywords of keyword cells, data files carry values and placed keywords
 // (as fields), an HTML page values and placed keywords (in their cells),
 // a workbook keeps neither formulas nor keywords (a placed one
-// becomes a label's text). pages lists the pages written (empty: all).
+// becomes a label's text), and none has a variable area (each page's
+// lines become plain rows or columns). pages lists the pages written
+// (empty: all).
 void TallyReportLosses(CReportHandle& report, const QString& target, QStringList* notes,
                        const QList<int>& pages = {});
 

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include <deque>
 #include <functional>
 
+#include "dialogs/cvhuizongwizardsheet.h"
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
@@ -53,7 +55,9 @@ protected:
             auto fill = std::move(m_fill.front());
             m_fill.pop_front();
             fill(d);
-            d->findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+            // A wizard finishes itself; a dialog is confirmed.
+            if (auto* ok = d->findChild<QPushButton*>(QStringLiteral("ctl1")); ok && d->isVisible())
+                ok->click();
         });
         m_driver.start();
     }
@@ -391,6 +395,50 @@ TEST_F(VarLines, TheCellMenuOffersColumnsOverAColumnArea) {
     choose(rightClick(2, 2), kCmdDeleteCols, list(QStringLiteral("2")));
     EXPECT_EQ(amount(2, 2), 5);
     EXPECT_EQ(amount(2, 3), 5);
+}
+
+TEST_F(VarLines, TheVariableAreaConsolidationAddsTheLinesOfEveryPage) {
+    // Row 3 is the area (up to 4 lines); C4 totals it.
+    openReport(6, 4, 1, 3, 4, {{CellArea::cell(4, 3), QStringLiteral("GTOTAL(V_C)")}});
+    goTo(3, 3);
+    pick(kCmdAppendRows, count(2));
+    goTo(3, 3);
+    for (const char* v : {"10", "20", "30"}) type(QString::fromLatin1(v));
+    key(Qt::Key_PageDown, Qt::ControlModifier);
+    goTo(3, 3);
+    pick(kCmdAppendRows, count(1));
+    goTo(3, 3);
+    for (const char* v : {"5", "7"}) type(QString::fromLatin1(v));
+    EXPECT_EQ(amount(5, 3), 12);
+
+    // 数据 › 可变区汇总: every page, the lines whose C is above 6.
+    pick(kCmdVarAreaConsolidation, [](QDialog* d) {
+        auto* sheet = qobject_cast<CVHuiZongWizardSheet*>(d);
+        ASSERT_NE(sheet, nullptr);
+        ASSERT_TRUE(sheet->PressNext());
+        auto* page = sheet->GetActivePage();
+        auto* name = qobject_cast<QComboBox*>(page->GetDlgItem(1019));
+        auto* op = qobject_cast<QComboBox*>(page->GetDlgItem(1012));
+        auto* value = qobject_cast<QComboBox*>(page->GetDlgItem(1020));
+        ASSERT_TRUE(name && op && value);
+        name->setCurrentIndex(name->findText(QStringLiteral("V_C")));
+        op->setCurrentIndex(op->findText(QStringLiteral(">")));
+        value->setEditText(QStringLiteral("6"));
+        ASSERT_TRUE(sheet->PressFinish());
+    });
+    CReportHandle* r = doc->GetReport();
+    ASSERT_EQ(r->GetPageCount(), 3);
+    EXPECT_EQ(r->GetCurPage(), 3);
+    EXPECT_EQ(amount(3, 3), 67);
+    EXPECT_EQ(amount(4, 3), 67);  // the page's own total over its line
+
+    const QString rep = qortest::freshDir(QStringLiteral("varconsol")) + QStringLiteral("/consol.rep");
+    save(rep);
+    EXPECT_EQ(qorOut({QStringLiteral("lines"), rep, QStringLiteral("3")}), QStringLiteral("page 3: 1 line"));
+    EXPECT_EQ(StoredValue(rep, 3, 3, 3), QStringLiteral("67"));
+    EXPECT_EQ(StoredValue(rep, 3, 4, 3), QStringLiteral("67"));
+    EXPECT_EQ(StoredValue(rep, 1, 6, 3), QStringLiteral("60"));
+    EXPECT_EQ(StoredValue(rep, 2, 5, 3), QStringLiteral("12"));
 }
 
 }  // namespace

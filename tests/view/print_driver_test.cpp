@@ -646,6 +646,62 @@ TEST(PrintPreview, ShowsEveryPageOnceWhateverTheCopies) {
     EXPECT_EQ(widget.pageCount(), 3);
 }
 
+TEST(PrintPreview, EveryUsedLineOfTheVariableAreaOnItsPage) {
+    const QString reader = QStringLiteral("/usr/bin/pdftotext");
+    if (!qortest::needReader(QFile::exists(reader), reader)) GTEST_SKIP() << "no pdftotext";
+    // Row 2 is the area (up to 5 lines): three lines on page 1, two on 2.
+    CQorsDoc doc;
+    ASSERT_TRUE(doc.Files().OnNewDocument());
+    CReportHandle* r = doc.GetReport();
+    uint16_t nr = 3, nc = 2;
+    ok(r->AccessTableSize(1, &nr, &nc), "size");
+    ok(r->SetCellValue({kCellLabel, 0, QStringLiteral("项目")}, 1, 1), "label");
+    ok(r->SetCellValue({kCellLabel, 0, QStringLiteral("表尾")}, 3, 1), "label");
+    int32_t number = kCellNumber;
+    const CellArea amounts = CellArea::cell(2, 2);
+    ok(r->AccessAreaFormat(1, kFmtKind, &number, &amounts), "kind");
+    int kind = 1, start = 2, extent = 5;
+    ok(r->AccessVarArea(1, &kind, &start, &extent), "variable area");
+    ASSERT_TRUE(doc.EnterDataState());
+    ok(r->AppendRowColPage(1, 2), "second page");
+    const QList<QList<double>> lines = {{101, 202, 303}, {404, 505}};
+    for (int p = 1; p <= 2; ++p) {
+        ASSERT_TRUE(doc.SetCurrentPage(p));
+        int used = int(lines[p - 1].size());
+        ok(r->AccessVarCount(1, &used), "lines used");
+        for (int i = 0; i < used; ++i)
+            ok(r->SetCellValue(CellValue::ofNumber(lines[p - 1][i]), 2 + i, 2, p), "amount");
+    }
+    ASSERT_TRUE(doc.SetCurrentPage(1));
+
+    const QString path = qortest::processTempDir() + "/preview-lines.pdf";
+    auto printer = pdfPrinter(path);
+    PrintJobSettings settings;
+    settings.allReportPages = true;
+    settings.preview = true;
+    CPrintPreview preview(doc, settings);
+    QPrintPreviewWidget widget(printer.get());
+    preview.Attach(&widget);
+    widget.updatePreview();
+    EXPECT_EQ(widget.pageCount(), 2);
+    // What the preview draws, drawn into a file the text layer is read from.
+    preview.PaintRequested(printer.get());
+    ASSERT_EQ(preview.PageCount(), 2);
+    for (int p = 1; p <= 2; ++p) {
+        QProcess t;
+        t.start(reader, {"-f", QString::number(p), "-l", QString::number(p), path, "-"});
+        ASSERT_TRUE(t.waitForFinished(30000));
+        const QString text = QString::fromUtf8(t.readAllStandardOutput());
+        QStringList want{QStringLiteral("项目")};
+        for (double v : lines[p - 1]) want << QString::number(v, 'f', 2);
+        want << QStringLiteral("表尾");
+        QStringList got;
+        for (const QString& w : text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+            got << w;
+        EXPECT_EQ(got, want) << "page " << p << ":\n" << text.toStdString();
+    }
+}
+
 }  // namespace
 
 // Where the sheet may print: the report's margins where it has them (only
