@@ -179,16 +179,17 @@ QMenu* BuildMenu(const QList<MenuEntry>& entries, const QString& title, CommandR
 namespace {
 
 constexpr const char* kVarLineItem = "varLineItem";
-constexpr std::array<int, 3> kRowLineCommands = {cmd_ids::kCmdInsertRows, cmd_ids::kCmdAppendRows, cmd_ids::kCmdDeleteRows};
+constexpr std::array<int, 3> kRowLineCommands = {cmd_ids::kCmdInsertRows, cmd_ids::kCmdAppendRows,
+                                                    cmd_ids::kCmdDeleteRows};
 constexpr std::array<int, 3> kColumnLineCommands = {cmd_ids::kCmdInsertCols, cmd_ids::kCmdAppendCols,
                                                        cmd_ids::kCmdDeleteCols};
 
 bool isVarLineItem(const QAction* a) {
     if (a->property(kVarLineItem).toBool()) return true;
     const int id = CommandRouter::CommandId(a);
-    return std::find(kRowLineCommands.begin(), kRowLineCommands.end(), id) != kRowLineCommands.end() ||
-           std::find(kColumnLineCommands.begin(), kColumnLineCommands.end(), id) !=
-               kColumnLineCommands.end();
+    for (const auto& ids : {kRowLineCommands, kColumnLineCommands})
+        if (std::find(ids.begin(), ids.end(), id) != ids.end()) return true;
+    return false;
 }
 
 }  // namespace
