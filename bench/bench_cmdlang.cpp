@@ -46,7 +46,7 @@ void BM_TotalOver1000Pages(benchmark::State& state) {
     qor::cmd::InstallEngineHooks();
     QTemporaryDir dir;
     CReportHandle h(dir.path() + "/total.rep");
-    int kind = 1, start = 20, extent = 1;
+    int kind = 1, start = 20, extent = 10;
     h.AccessVarArea(1, &kind, &start, &extent);
     h.EnterDataState(0);
     h.AppendRowColPage(1000, 2);

@@ -7,6 +7,7 @@
 #include "engine/cellgate.h"
 #include "engine/cells_varmap.h"
 #include "engine/openreports.h"
+#include "engine/varlines.h"
 
 namespace qor::cmd {
 
@@ -80,6 +81,22 @@ void RunAppend(CommandRun& run) {
     const ReportScope scope = run.scope(src);
     const std::vector<int> pages = run.matchingPages(scope, run.cmd.forCond.get());
     if (run.checkOnly()) return;
+    // Their area may hold more lines than ours: every page must fit before
+    // the first one comes in.
+    if (mine.varKind) {
+        const int limit = VarLineLimit(mine);
+        for (int p : pages) {
+            const int used = int(loadPage(*src, p)->VarUsed());
+            if (used > limit)
+                ThrowCalcError(::code(Status::TableSizeOutOfBounds),
+                               CmdText(str::kVarLinesPagePastExtent)
+                                   .arg(limit)
+                                   .arg(VarLineWord(mine.varKind))
+                                   .arg(path)
+                                   .arg(p)
+                                   .arg(used));
+        }
+    }
     const int before = r.GetPageCount();
     FailedSources failed;
     for (int p : pages) {

@@ -28,6 +28,7 @@
 #include "engine/cellformat.h"
 #include "engine/cells_varmap.h"
 #include "engine/textutil.h"
+#include "engine/varlines.h"
 
 namespace qor::cmd {
 
@@ -192,6 +193,19 @@ public:
         computeTotalFormulas(run, dest, page);
     }
 
+    // A result of more lines than the area holds is refused before any
+    // page is written.
+    void checkLinesFit() const {
+        const ReportHeader& h = m_f.header;
+        const int limit = VarLineLimit(h);
+        if (!h.varKind || int64_t(m_lines.size()) <= limit) return;
+        ThrowCalcError(::code(Status::TableSizeOutOfBounds),
+                       CmdText(str::kVarLinesResultPastExtent)
+                           .arg(limit)
+                           .arg(VarLineWord(h.varKind))
+                           .arg(m_lines.size()));
+    }
+
     const FailedSources& failed() const { return m_failed; }
 
 private:
@@ -319,6 +333,7 @@ void RunTotal(CommandRun& run) {
             c.addLine(g, p, line, into);
         }
     }
+    c.checkLinesFit();
     if (run.cmd.file)
         writeIntoNewReport(run, r, c, keyIndex, run.resolvePath(*run.cmd.file, true));
     else

@@ -75,4 +75,9 @@ int MaxVarLines(const ReportHeader& h) {
     return 0;
 }
 
+int VarLineLimit(const ReportHeader& h) {
+    if (!h.varKind) return 0;
+    return std::max(1, std::min<int>(h.varExtent, MaxVarLines(h)));
+}
+
 }  // namespace qor

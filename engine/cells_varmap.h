@@ -39,6 +39,11 @@ int ShownColOf(const ReportHeader& h, int used, int storedCol, bool lastLine = f
 // rows (row area) or 255 columns (column area); 0 without an area.
 int MaxVarLines(const ReportHeader& h);
 
+// The most lines a page of this report may hold: the area's extent, within
+// the table's bounds; never below the one line every page has. Whatever
+// sets a page's line count keeps to it.
+int VarLineLimit(const ReportHeader& h);
+
 // Slots per variable line: the columns of a row area, the rows of a column
 // area.
 inline uint16_t VarLineLength(const ReportHeader& h) {

@@ -207,13 +207,14 @@ public:
     uint16_t SetVarExtent(int extent);
     // flag 0 get: lines used on the current page (1 without a page or area);
     // flag 1 set: grow with empty lines or cut to *count (data state, current
-    // page). 1 for no page or no area or a count below 1; 1070 when the shown
-    // table would pass 9,999 rows or 255 columns.
+    // page). 1 for no page or no area or a count below 1; 1070 past the
+    // area's extent (or where the shown table would pass 9,999 rows or 255
+    // columns).
     uint16_t AccessVarCount(int flag, int* count);
     // Lines from 1 on the current page: insert count empty lines before line
     // (used + 1 appends); delete count lines from line on (one empty line is
     // left when all go). 1 for no page, no area or a bad count; 1075 for a bad
-    // line; 1070 past the table's bounds.
+    // line; 1070 past the area's extent or the table's bounds.
     uint16_t InsertVarLines(int line, int count);
     uint16_t DeleteVarLines(int line, int count);
 

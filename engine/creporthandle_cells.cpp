@@ -573,7 +573,7 @@ uint16_t CReportHandle::AccessVarCount(int flag, int* count) {
         return kOk;
     }
     if (flag != 1 || !current || *count < 1) return kRefused;
-    if (*count > MaxVarLines(h)) return kBeyondTable;
+    if (*count > VarLineLimit(h)) return kBeyondTable;
     const int used = current->VarUsed();
     if (*count > used) current->InsertVarLines(uint32_t(used), uint32_t(*count - used));
     if (*count < used) current->DeleteVarLines(uint32_t(*count), uint32_t(used - *count));
@@ -588,7 +588,7 @@ uint16_t CReportHandle::InsertVarLines(int line, int count) {
     if (!h.varKind) return kRefused;
     const int used = current->VarUsed();
     if (line < 1 || line > used + 1) return kOutside;
-    if (used + count > MaxVarLines(h)) return kBeyondTable;
+    if (used + count > VarLineLimit(h)) return kBeyondTable;
     current->InsertVarLines(uint32_t(line - 1), uint32_t(count));
     return kOk;
 }

@@ -37,9 +37,7 @@ uint16_t shownLines(CReportHandle& report, ShownLines* out, QString* why) {
     out->kind = kind;
     out->first = start;
     report.AccessVarCount(0, &out->used);
-    // The extent is what the layout reserves for the area; the table's
-    // bounds may be tighter still.
-    out->limit = std::min(extent, MaxVarLines(report.GetReportFile()->Format().header));
+    out->limit = VarLineLimit(report.GetReportFile()->Format().header);
     return 0;
 }
 
@@ -70,16 +68,19 @@ uint16_t InsertVarLinesAt(CReportHandle& report, int pos, int count, QString* wh
     if (uint16_t s = shownLines(report, &l, why)) return s;
     if (pos == 0) pos = l.last() + 1;
     if (pos < l.first || pos > l.last() + 1) return outside(l, pos, l.last() + 1, why);
-    if (count < 1)
+    // The range offered is what still fits on this page; a full page
+    // answers any count with the extent (not even one more fits).
+    const int room = l.limit - l.used;
+    if (count < 1 && room > 0)
         return refuse(why, code(Status::Refused),
-                      LoadErrorText(str::kIntegerOutOfRange).arg(1).arg(l.limit));
-    if (int64_t(l.used) + count > l.limit)
+                      LoadErrorText(str::kIntegerOutOfRange).arg(1).arg(room));
+    if (count < 1 || int64_t(l.used) + count > l.limit)
         return refuse(why, code(Status::TableSizeOutOfBounds),
                       LoadErrorText(str::kVarLinesPastExtent)
                           .arg(l.limit)
                           .arg(VarLineWord(l.kind))
                           .arg(l.used)
-                          .arg(count));
+                          .arg(std::max(count, 1)));
     return finish(report, report.InsertVarLines(pos - l.first + 1, count), why);
 }
 

@@ -94,7 +94,7 @@ QString richReport(const QString& path, uint16_t rows = 12, uint16_t cols = 6) {
     h.CombineCells(&comb);
     CellArea f = CellArea::area(8, 3, 8, 4);
     h.SetAreaFormula(&f, QStringLiteral("C3+C4"));
-    int kind = 1, start = 4, extent = 3;
+    int kind = 1, start = 4, extent = 5;
     h.AccessVarArea(1, &kind, &start, &extent);
     CellRef kw{0, 10, 2};
     h.AccessKeywordCell(1, 1, &kw);
@@ -119,7 +119,7 @@ QString columnAreaReport(const QString& dir) {
     const QString path = dir + "/columns.rep";
     CReportHandle h(path);
     check(h.IsOpen(), "new report");
-    int kind = 2, start = 3, extent = 2;
+    int kind = 2, start = 3, extent = 4;
     h.AccessVarArea(1, &kind, &start, &extent);
     check(h.EnterDataState() == 0, "data state");
     check(h.AppendRowColPage(1, 2) == 0, "pages");

@@ -14,10 +14,12 @@
 #include "apps/qor/verbs.h"
 #include "engine/celltypes.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "platform/automation.h"
 #include "platform/registry.h"
 #include "reader/creader.h"
 #include "reader/readermodule.h"
+#include "resources/stringids.h"
 
 namespace qor::app {
 
@@ -149,12 +151,13 @@ public:
     // The last call read a cell whose formula failed.
     bool formulaFailed() const { return m_formulaFailed; }
 
-private:
+    // Tells why the verb stops; false.
     bool failed(const QString& text) {
         m_out->err += QStringLiteral("qor %1: %2\n").arg(QLatin1String(m_verb), text);
         return false;
     }
 
+private:
     const char* m_verb;
     Output* m_out;
     AutoObject m_reader;
@@ -271,6 +274,15 @@ int linesVerb(const QStringList& args, int intCount, const char* verb, const cha
         if (line.isEmpty()) return 1;
         out->text += line;
         return s.close() ? 0 : 1;
+    }
+    // Without an area the Reader's row methods would change the table,
+    // which wants format state: the lines verbs only say there are none.
+    QVariant used;
+    if (!s.call("GetVarLines", {}, &used)) return 1;
+    if (used.toInt() == 0) {
+        s.failed(QStringLiteral("%1: %2").arg(QLatin1String(method),
+                                              LoadErrorText(str::kReportHasNoVariableArea)));
+        return 1;
     }
     QVariantList callArgs;
     for (int i = 1; i < n.size(); ++i) callArgs << n[i];

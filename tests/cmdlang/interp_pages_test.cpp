@@ -82,7 +82,7 @@ TEST_F(InterpTest, AppendFromCopiesThePagesThatPass) {
         auto src = std::make_unique<CReportHandle>(dir + "/x.rep");
         uint16_t rows = 4, cols = 3;
         ASSERT_EQ(src->AccessTableSize(1, &rows, &cols), 0);
-        int kind = 1, start = 2, extent = 1;
+        int kind = 1, start = 2, extent = 2;
         ASSERT_EQ(src->AccessVarArea(1, &kind, &start, &extent), 0);
         ASSERT_EQ(src->EnterDataState(), 0);
         ASSERT_EQ(src->AppendRowColPage(5, 2), 0);

@@ -50,7 +50,7 @@ public:
     }
 
     // A report in data state with `pages` pages, the current one page 1;
-    // varKind 1 puts a row area at varStart.
+    // varKind 1 puts a row area of up to 20 lines at varStart.
     CReportHandle* makeReport(const QString& name, int rows, int cols, int pages, int varKind = 0,
                               int varStart = 0) {
         auto r = std::make_unique<CReportHandle>(dir + "/" + name);
@@ -58,7 +58,7 @@ public:
         uint16_t rr = uint16_t(rows), cc = uint16_t(cols);
         EXPECT_EQ(r->AccessTableSize(1, &rr, &cc), 0);
         if (varKind) {
-            int kind = varKind, start = varStart, extent = 1;
+            int kind = varKind, start = varStart, extent = 20;
             EXPECT_EQ(r->AccessVarArea(1, &kind, &start, &extent), 0);
         }
         EXPECT_EQ(r->EnterDataState(), 0);

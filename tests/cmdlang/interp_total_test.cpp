@@ -20,7 +20,7 @@ protected:
         r = h.get();
         uint16_t rows = 5, cols = 3;
         ASSERT_EQ(r->AccessTableSize(1, &rows, &cols), 0);
-        int kind = 1, start = 4, extent = 1;
+        int kind = 1, start = 4, extent = 3;
         ASSERT_EQ(r->AccessVarArea(1, &kind, &start, &extent), 0);
         int32_t charKind = kCellText;
         CellArea c1c2 = CellArea::area(1, 3, 2, 3);

@@ -104,17 +104,17 @@ TEST(DocCells, VarAreaInfoInBothStates) {
     ASSERT_TRUE(doc->EnterDataState());
     doc->GetVarAreaInfo(&info);
     EXPECT_EQ(info, (VarAreaInfo{2, 4, 2, 0}));  // one line in use
-    int lines = 6;
+    int lines = 4;
     ASSERT_EQ(doc->GetReport()->AccessVarCount(1, &lines), 0);
     doc->GetVarAreaInfo(&info);
-    EXPECT_EQ(info, (VarAreaInfo{2, 4, 2, 5}));
+    EXPECT_EQ(info, (VarAreaInfo{2, 4, 2, 3}));
     int32_t rows = 0, cols = 0;
     doc->GetTableSize(&rows, &cols);
     EXPECT_EQ(rows, 8);
     EXPECT_EQ(cols, 5);
     doc->GetPageTableSize(&rows, &cols);
     EXPECT_EQ(rows, 8);
-    EXPECT_EQ(cols, 10);
+    EXPECT_EQ(cols, 8);
 
     CQorsDoc none;
     VarAreaInfo untouched{7, 7, 7, 7};

@@ -32,7 +32,7 @@ void buildRichReport(CQorsDoc& doc, const QString& path) {
     setFormat(doc, kFmtDecimals, 3, CellArea::cell(7, 4));
     CellRef kw{0, 2, 5};
     ASSERT_EQ(h->AccessKeywordCell(1, 2, &kw), 0);
-    int kind = 1, start = 3, extent = 1;
+    int kind = 1, start = 3, extent = 3;
     ASSERT_EQ(h->AccessVarArea(1, &kind, &start, &extent), 0);
     CellArea f = CellArea::cell(6, 3);
     ASSERT_EQ(h->SetAreaFormula(&f, QStringLiteral("A1+A2")), 0);
@@ -92,7 +92,7 @@ TEST(DocFiles, SaveAndReopenKeepsEverything) {
     // Variable lines and values (shown rows from 0: the area shows three).
     VarAreaInfo var;
     doc.GetVarAreaInfo(&var);
-    EXPECT_EQ(var, (VarAreaInfo{1, 1, 2, 2}));
+    EXPECT_EQ(var, (VarAreaInfo{1, 3, 2, 2}));
     for (int i = 0; i < 3; ++i) {
         double v = 0;
         ASSERT_TRUE(doc.GetNumCellValue(2 + i, 0, &v));

@@ -63,7 +63,18 @@ TEST(VarArea, ShownRowsMapToStoredOnesByTheLinesInUse) {
     EXPECT_EQ(stored, CellArea::area(1, 1, 10, 4));
     EXPECT_EQ(f->MapAreaAddress(CellArea::area(1, 1, 13, 1), &stored), 0);
 
-    // As many lines as the table's bounds allow: 9,999 shown rows.
+    // No more lines than the extent, by a count or an insert.
+    int six = 6;
+    EXPECT_EQ(h->AccessVarCount(1, &six), code(Status::TableSizeOutOfBounds));
+    EXPECT_EQ(h->InsertVarLines(1, 3), code(Status::TableSizeOutOfBounds));
+    EXPECT_EQ(usedLines(*h), 3);
+
+    // With an extent past them, as many lines as the table's bounds allow:
+    // 9,999 shown rows.
+    ASSERT_EQ(h->EnterFormatState(), 0);
+    ASSERT_EQ(h->SetVarExtent(9998), 0);
+    ASSERT_EQ(h->EnterDataState(), 0);
+    ASSERT_EQ(h->SetCurPage(1), 0);
     int full = 9990;
     ASSERT_EQ(h->AccessVarCount(1, &full), 0);
     EXPECT_EQ(f->GetShownRowCount(), 9999);

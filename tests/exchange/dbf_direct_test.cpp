@@ -126,7 +126,7 @@ TEST(DBaseDirect, PagesOfDifferentSizes) {
         setFormat(*h, 0, kCellText, CellArea::area(1, 2, 4, 2));
         CellRef year{0, 1, 4};
         ASSERT_EQ(h->AccessKeywordCell(1, 2, &year), 0);
-        int varKind = kind, start = 3, extent = 1;
+        int varKind = kind, start = 3, extent = 5;
         ASSERT_EQ(h->AccessVarArea(1, &varKind, &start, &extent), 0);
         toData(*h, 3);
         const int used[] = {2, 5, 1};

@@ -116,7 +116,7 @@ protected:
         setFormat(r, kFmtFontSize, 12, b1d2);
         setFormat(r, kFmtPercent, 1, CellArea::cell(2, 1));
         setFormat(r, kFmtDecimals, 1, CellArea::cell(2, 1));
-        int kind = 1, start = 3, extent = 1;
+        int kind = 1, start = 3, extent = 3;
         EXPECT_EQ(r.AccessVarArea(1, &kind, &start, &extent), 0);
         CellRef year{0, 4, 1}, unit{0, 4, 2};
         EXPECT_EQ(r.AccessKeywordCell(1, 2, &year), 0);
