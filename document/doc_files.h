@@ -53,9 +53,10 @@ QStringList KnownDocFileTypes();
 struct DownloadTakeIn {
     QStringList periods;
     int changedCells = 0;
-    // Each value or item of the files read that was not taken in, named
-    // with its file: a value that is no number, an item the sample does
-    // not know.
+    // Each value, item or file that was not taken in as it was sent,
+    // named with its file: a value that is no number, an item the sample
+    // does not know, an amount kept rounded to its cell's decimals, a file
+    // skipped or laid over another of its period.
     QStringList notTaken;
 };
 

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <climits>
+#include <limits>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -62,7 +63,12 @@ qint64 wideAttribute(const XmlNode& element, QStringView local) {
 
 int clampInt(qint64 v) { return int(std::clamp<qint64>(v, INT_MIN, INT_MAX)); }
 
+// The bounds a cell broke; a side without a bound is not named.
 QString formatBounds(double min, double max) {
+    if (std::isinf(min))
+        return QString::asprintf(LoadErrorText(qor::str::kValueAtMost).toUtf8().constData(), max);
+    if (std::isinf(max))
+        return QString::asprintf(LoadErrorText(qor::str::kValueAtLeast).toUtf8().constData(), min);
     return QString::asprintf(LoadErrorText(qor::str::kValueBounds).toUtf8().constData(), min, max);
 }
 
@@ -559,15 +565,40 @@ void CSpreadsheetXmlDoc::resizeTable(int rows, int cols) {
     m_pReport->AccessTableSize(1, &r, &c);
 }
 
-int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHandle* report,
-                                           int numeric) {
-    const XmlNode table = SpreadsheetChild(worksheet, u"Table");
-    TableExtent held;
+namespace {
+
+// How far the children of a held table reach, counted only when the table
+// leaves a count undeclared.
+CSpreadsheetXmlDoc::TableExtent heldExtent(const XmlNode& table) {
+    CSpreadsheetXmlDoc::TableExtent held;
     if (table && (wideAttribute(table, u"ExpandedColumnCount") <= 0 ||
                   wideAttribute(table, u"ExpandedRowCount") <= 0))
         for (XmlNode child = table.firstChildElement(); child; child.toNextSiblingElement())
             held.add(child);
-    if (!BeginWorksheetTable(worksheet, report, numeric, held)) return 1;
+    return held;
+}
+
+// The table's size: the declared counts; a missing one from what the
+// table holds.
+std::pair<int, int> tableSize(const XmlNode& table, const CSpreadsheetXmlDoc::TableExtent& held) {
+    qint64 cols = nonNegative(wideAttribute(table, u"ExpandedColumnCount"));
+    qint64 rows = nonNegative(wideAttribute(table, u"ExpandedRowCount"));
+    if (cols == 0) cols = held.cols;
+    if (rows == 0) rows = held.rows;
+    return {int(std::clamp<qint64>(rows, 1, kMaxRows)), int(std::clamp<qint64>(cols, 1, kMaxCols))};
+}
+
+}  // namespace
+
+std::pair<int, int> CSpreadsheetXmlDoc::WorksheetTableSize(const XmlNode& worksheet) {
+    const XmlNode table = SpreadsheetChild(worksheet, u"Table");
+    return tableSize(table, heldExtent(table));
+}
+
+int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHandle* report,
+                                           int numeric) {
+    const XmlNode table = SpreadsheetChild(worksheet, u"Table");
+    if (!BeginWorksheetTable(worksheet, report, numeric, heldExtent(table))) return 1;
     for (XmlNode child = table.firstChildElement(); child; child.toNextSiblingElement())
         ReadTableChild(child);
     EndWorksheetTable();
@@ -587,13 +618,7 @@ bool CSpreadsheetXmlDoc::BeginWorksheetTable(const XmlNode& worksheet, CReportHa
     if (!report || table.isNull()) return false;
     if (m_pRootElement.isNull()) SetRootElement(worksheet.ownerDocument().documentElement());
 
-    // Size: the declared counts; a missing one from what the table holds.
-    qint64 cols = nonNegative(wideAttribute(table, u"ExpandedColumnCount"));
-    qint64 rows = nonNegative(wideAttribute(table, u"ExpandedRowCount"));
-    if (cols == 0) cols = held.cols;
-    if (rows == 0) rows = held.rows;
-    const int tableRows = int(std::clamp<qint64>(rows, 1, kMaxRows));
-    const int tableCols = int(std::clamp<qint64>(cols, 1, kMaxCols));
+    const auto [tableRows, tableCols] = tableSize(table, held);
     resizeTable(tableRows, tableCols);
 
     auto t = std::make_unique<TableRead>();
@@ -837,11 +862,14 @@ int CSpreadsheetXmlDoc::ReadDataValidation(const XmlNode& worksheet, int page) {
         };
         const QString range = childText(u"Range").trimmed();
         const QString minText = childText(u"Min").trimmed(), maxText = childText(u"Max").trimmed();
-        double min = 0, max = 0;
         // Bounds are read as a clerk writes an amount ("1,000"), by the
-        // rule every number cell keeps; an empty bound is 0.
-        const bool minRead = minText.isEmpty() || qor::TextAsCellNumber(minText, &min);
-        const bool maxRead = maxText.isEmpty() || qor::TextAsCellNumber(maxText, &max);
+        // rule every number cell keeps. A rule without a Min or a Max has
+        // no bound on that side; one written empty, or as no number, does
+        // not read.
+        const bool hasMin = bool(SpreadsheetChild(rule, u"Min")), hasMax = bool(SpreadsheetChild(rule, u"Max"));
+        double min = -std::numeric_limits<double>::infinity(), max = std::numeric_limits<double>::infinity();
+        const bool minRead = !hasMin || qor::TextAsCellNumber(minText, &min);
+        const bool maxRead = !hasMax || qor::TextAsCellNumber(maxText, &max);
         if (!parseRuleRanges(range, &ranges) || !minRead || !maxRead) {
             tellRule(LoadErrorText(qor::str::kDataRuleUnreadable).arg(range, minText, maxText));
             continue;

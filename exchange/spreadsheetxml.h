@@ -86,6 +86,10 @@ public:
     };
     bool BeginWorksheetTable(const qor::XmlNode& worksheet, CReportHandle* report, int numeric,
                              const TableExtent& held);
+    // The rows and columns ReadWorksheetTable gives the report's table for
+    // the worksheet (a held tree): its declared counts, a missing one from
+    // how far its table's children reach, within the report's limits.
+    static std::pair<int, int> WorksheetTableSize(const qor::XmlNode& worksheet);
     void ReadTableChild(const qor::XmlNode& tableChild);
     void EndWorksheetTable();
     // Looks the cell's style up, widens the area by MergeAcross and

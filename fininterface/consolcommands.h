@@ -47,7 +47,7 @@ public:
         QStringList periods;    // the periods of the files read, in order
         int changedCells = 0;   // cells whose value the files changed
         QStringList leftOut;    // reports left as they were (unsaved changes kept)
-        QStringList notTaken;   // values and items of the files not taken in, named
+        QStringList notTaken;   // values, items and files not taken in as sent, named
     };
     // Every open client report takes in what the client sent down (the
     // step after a download). A report with unsaved changes is asked about

@@ -208,6 +208,23 @@ bool CConsolExchange::loadSample(const QString& reportPath, QString* why) {
         *why = LoadErrorText(qor::str::kConsolAliasWithoutCell).arg(alias, QDir::toNativeSeparators(path));
         return false;
     }
+    // A cell that no table has would lose the alias's values on the way
+    // down and up alike.
+    const auto tableSize = [&workbook](const QString& sheet, int* rows, int* cols) {
+        for (const XmlNode& ws : ElementChildren(workbook))
+            if (ws.attributeText(u"ss:Name").compare(sheet, Qt::CaseInsensitive) == 0) {
+                std::tie(*rows, *cols) = CSpreadsheetXmlDoc::WorksheetTableSize(ws);
+                return true;
+            }
+        return false;
+    };
+    for (const QList<XmlNode>& children : groups)
+        if (QString alias, coordinate; MisplacedAliasCell(children, tableSize, &alias, &coordinate)) {
+            m_worksheet = XmlNode();
+            *why = LoadErrorText(qor::str::kConsolAliasCellMisplaced)
+                       .arg(alias, coordinate, QDir::toNativeSeparators(path));
+            return false;
+        }
     if (QString first, second, cell; AliasClash(groups, &first, &second, &cell)) {
         m_worksheet = XmlNode();
         *why = cell.isEmpty() ? LoadErrorText(qor::str::kConsolAliasRepeated).arg(first, QDir::toNativeSeparators(path))
@@ -346,8 +363,10 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
     QHash<int, QString> filled;  // page -> the file of this run that filled it
     for (const QString& name : names) {
         int year = 0, month = 0;
+        // A file skipped is named with what was taken in: its values are
+        // not in the report.
         if (!DownloadPeriod(name, &year, &month)) {
-            TraceMessage(LoadErrorText(qor::str::kIssuedFileNameNotPeriod) + name);
+            notTaken(LoadErrorText(qor::str::kIssuedFileNameNotPeriod) + name);
             continue;
         }
         // The work folder keeps a copy of each file taken in. One that has
@@ -362,9 +381,13 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
         file.Open(dir.filePath(name));
         if (file.LoadFailed() || file.GetRootElement().isNull() ||
             !QFileInfo(dir.filePath(name)).size()) {
-            TraceMessage(LoadErrorText(qor::str::kIssuedFileUnreadable) + name);
+            notTaken(LoadErrorText(qor::str::kIssuedFileUnreadable) + name);
             continue;
         }
+        // A half-year's page carries the half's first month (1 or 7), a
+        // quarter's page its quarter, whatever day of the period the file
+        // names.
+        if (m_nKind == 1) month = HalfYearMonth(month);
         const int quarter = QuarterOfMonth(month);
         int page = 0;
         const auto same = [](int have, int want) { return have == 0 || have == want; };
@@ -376,7 +399,9 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
             bool match = false;
             switch (m_nKind) {
             case 0: match = same(y, year); break;
-            case 1:
+            // A half-year page an earlier version dated by its file's
+            // month counts by the half that month lies in.
+            case 1: match = same(y, year) && same(HalfYearMonth(m), month); break;
             case 3: match = same(y, year) && same(m, month); break;
             case 2: match = same(y, year) && same(q, quarter); break;
             default: break;
@@ -440,10 +465,18 @@ bool CConsolExchange::SetCellFromElement(int row, int col, const XmlNode& elemen
     if (!r) return false;
     CellValue before;
     const bool known = r->GetCellValue(&before, row, col, page) == 0;
-    if (StoreDownloadValue(*r, row, col, page, element.text())) {
+    QString kept;
+    if (StoreDownloadValue(*r, row, col, page, element.text(), &kept)) {
         CellValue after;
         if (!known || r->GetCellValue(&after, row, col, page) != 0 || !(after == before))
             ++m_takeIn.changedCells;
+        // The report holds the amount to its cell's decimals, and sends up
+        // what it holds: the clerk is told the amount changed.
+        if (!kept.isEmpty())
+            notTaken(LoadErrorText(qor::str::kIssuedValueRounded)
+                         .arg(element.tagName(), element.text().trimmed())
+                         .arg(page)
+                         .arg(FormatCellRef(col - 1, row - 1), kept));
         return true;
     }
     notTaken(LoadErrorText(qor::str::kIssuedValueNotNumber).arg(element.tagName(), element.text().trimmed()));

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <cmath>
 
 #include "engine/cellformat.h"
 #include "engine/celltypes.h"
@@ -119,11 +120,53 @@ bool ParseCellAddress(const QString& address, int* col, int* row) {
     return true;
 }
 
+bool ParseCellCoordinate(const QString& coordinate, QString* sheet, int* col, int* row) {
+    const QString text = coordinate.trimmed();
+    const qsizetype bang = text.lastIndexOf(QLatin1Char('!'));
+    if (bang < 1) return false;
+    // An absolute address marks its column and its row with "$".
+    QString address = text.mid(bang + 1).trimmed();
+    if (address.startsWith(QLatin1Char('$'))) address.remove(0, 1);
+    for (qsizetype i = 1; i + 1 < address.size(); ++i)
+        if (address[i] == QLatin1Char('$') && address[i + 1].isDigit() && !address[i - 1].isDigit()) {
+            address.remove(i, 1);
+            break;
+        }
+    if (!ParseCellAddress(address, col, row)) return false;
+    *sheet = text.left(bang);
+    return true;
+}
+
 bool MatchCellCoordinate(const QString& coordinate, const QString& sheetName, int* col,
                          int* row) {
-    const qsizetype bang = coordinate.indexOf(QLatin1Char('!'));
-    if (bang < 0 || coordinate.left(bang) != sheetName) return false;
-    return ParseCellAddress(coordinate.mid(bang + 1).trimmed(), col, row);
+    QString sheet;
+    int c = 0, r = 0;
+    if (!ParseCellCoordinate(coordinate, &sheet, &c, &r) ||
+        sheet.compare(sheetName, Qt::CaseInsensitive) != 0)
+        return false;
+    *col = c;
+    *row = r;
+    return true;
+}
+
+bool MisplacedAliasCell(const QList<XmlNode>& children, const SheetTableSize& tableSize,
+                        QString* alias, QString* coordinate) {
+    QString owner;
+    for (const XmlNode& child : children) {
+        if (child.tagName() == u"SName") owner = child.text().trimmed();
+        if (child.tagName() != u"CellCoor") continue;
+        QString sheet;
+        int col = 0, row = 0, rows = 0, cols = 0;
+        // A sheet the sample does not hold is another report's: its table
+        // is not known here.
+        if (ParseCellCoordinate(child.text(), &sheet, &col, &row) &&
+            (!tableSize(sheet, &rows, &cols) || (row <= rows && col <= cols)))
+            continue;
+        *alias = owner;
+        *coordinate = child.text().trimmed();
+        return true;
+    }
+    return false;
 }
 
 bool FindAliasInList(const QList<XmlNode>& children, const QString& sheetName,
@@ -176,12 +219,13 @@ bool AliasClash(const QList<QList<XmlNode>>& groups, QString* first, QString* se
                 return true;
             }
             if (child.tagName() != u"CellCoor" || alias.isNull()) continue;
-            // The same cell however its address is written ("b3", "B3").
+            // The same cell however its address is written ("b3", "B3",
+            // "$B$3", the sheet in another letter case).
             const QString text = child.text().trimmed();
-            const qsizetype bang = text.indexOf(QLatin1Char('!'));
+            QString sheet;
             int col = 0, row = 0;
-            const QString key = bang >= 0 && ParseCellAddress(text.mid(bang + 1).trimmed(), &col, &row)
-                                    ? QStringLiteral("%1!%2,%3").arg(text.left(bang)).arg(col).arg(row)
+            const QString key = ParseCellCoordinate(text, &sheet, &col, &row)
+                                    ? QStringLiteral("%1!%2,%3").arg(sheet.toCaseFolded()).arg(col).arg(row)
                                     : text;
             const auto owner = owners.constFind(key);
             if (owner == owners.constEnd()) {
@@ -224,6 +268,8 @@ bool DownloadPeriod(const QString& fileName, int* year, int* month) {
 
 int QuarterOfMonth(int month) { return month >= 1 && month <= 12 ? (month - 1) / 3 + 1 : 0; }
 
+int HalfYearMonth(int month) { return month >= 1 && month <= 12 ? (month <= 6 ? 1 : 7) : 0; }
+
 QList<XmlNode> ElementChildren(const XmlNode& node) {
     return node.isNull() ? QList<XmlNode>() : node.childElements();
 }
@@ -262,7 +308,9 @@ QString UploadValue(CReportHandle& report, int row, int col, int page) {
     }
 }
 
-bool StoreDownloadValue(CReportHandle& report, int row, int col, int page, const QString& text) {
+bool StoreDownloadValue(CReportHandle& report, int row, int col, int page, const QString& text,
+                        QString* rounded) {
+    if (rounded) rounded->clear();
     if (text.trimmed().isEmpty()) return true;
     // The one rule every route into a number cell keeps: "12,345.60" is an
     // amount, "abc", "1e999" and "nan" are none.
@@ -275,7 +323,14 @@ bool StoreDownloadValue(CReportHandle& report, int row, int col, int page, const
     int32_t percent = 0;
     report.AccessAreaFormat(0, kFmtPercent, &percent, &area);
     if (percent == 1) n *= 100.0;
-    return report.SetCellValue(CellValue::ofNumber(n), row, col, page) == 0;
+    if (report.SetCellValue(CellValue::ofNumber(n), row, col, page) != 0) return false;
+    // The cell keeps the number to the decimals it shows (and to seven at
+    // most); differences below the digits a double carries are none.
+    CellValue kept;
+    if (rounded && report.GetCellValue(&kept, row, col, page) == 0 && kept.kind == kCellNumber &&
+        std::fabs(kept.number - n) > std::fabs(n) * 1e-15)
+        *rounded = UploadValue(report, row, col, page);
+    return true;
 }
 
 }  // namespace qor::consol

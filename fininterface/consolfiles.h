@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 #include "exchange/xmldom.h"
 
@@ -45,9 +46,23 @@ void SplitFirmFolder(const QString& reportPath, QString* name, QString* code);
 // no letters before its digits, the letters name no column, or no digit
 // stands at positions 1..99.
 bool ParseCellAddress(const QString& address, int* col, int* row);
-// "Sheet!AB12": true with the cell when the sheet is sheetName.
+// The one reading of a CellCoor: "Sheet!AB12", the address also absolute
+// ("Sheet!$AB$12") and in either letter case. False when no sheet is
+// named or the address does not read.
+bool ParseCellCoordinate(const QString& coordinate, QString* sheet, int* col, int* row);
+// True with the cell when the coordinate reads and its sheet is sheetName,
+// whatever the letter case.
 bool MatchCellCoordinate(const QString& coordinate, const QString& sheetName, int* col,
                          int* row);
+// The table of a sheet of the sample: false when the sample has no sheet
+// of that name (whatever the letter case), else its rows and columns.
+using SheetTableSize = std::function<bool(const QString& sheet, int* rows, int* cols)>;
+// The first CellCoor of a SampleAlias element's children that places its
+// alias in no cell: one that does not read (no sheet named, no address),
+// or lies past the table of a sheet the sample holds. False when every
+// CellCoor places.
+bool MisplacedAliasCell(const QList<XmlNode>& children, const SheetTableSize& tableSize,
+                        QString* alias, QString* coordinate);
 // The alias rule over the element children of one SampleAlias element:
 // the first CellCoor on the sheet among those that follow an SName holding
 // alias, up to the next SName (an alias never takes another's cell).
@@ -59,8 +74,8 @@ bool FindAliasInList(const QList<XmlNode>& children, const QString& sheetName,
 QString DamagedAliasList(const QList<XmlNode>& children);
 // Over the element children of every SampleAlias element of a sample: an
 // alias named by two SName elements (first and second both that alias,
-// cell empty), or a cell owned by two aliases (cell as the second one's
-// CellCoor writes it). False when every alias and every cell has one
+// cell empty), or a cell owned by two aliases, however each CellCoor
+// writes it (cell as the second one's CellCoor writes it). False when every alias and every cell has one
 // owner: a download item or an upload value then has one place.
 bool AliasClash(const QList<QList<XmlNode>>& groups, QString* first, QString* second,
                 QString* cell);
@@ -76,6 +91,9 @@ bool DownloadPeriod(const QString& fileName, int* year, int* month);
 // The quarter a month lies in: 1..3 give 1, ..., 10..12 give 4; any
 // other month 0.
 int QuarterOfMonth(int month);
+// The first month of the half-year a month lies in: 1..6 give 1, 7..12
+// give 7; any other month 0.
+int HalfYearMonth(int month);
 
 // The element children of node (white-space text between them is not
 // counted).
@@ -92,7 +110,11 @@ QString UploadValue(CReportHandle& report, int row, int col, int page);
 // Stores a downloaded text in the cell: read by the number rule every
 // cell write keeps, times 100 on a percent cell; label cells and empty
 // texts are left alone. False when the text is no finite number or the
-// cell refused it (nothing is written).
-bool StoreDownloadValue(CReportHandle& report, int row, int col, int page, const QString& text);
+// cell refused it (nothing is written). A number cell keeps a number to
+// its decimals: when what it keeps differs from the text's number,
+// *rounded (when given) is the kept value's upload text, else it is left
+// null.
+bool StoreDownloadValue(CReportHandle& report, int row, int col, int page, const QString& text,
+                        QString* rounded = nullptr);
 
 }  // namespace qor::consol

@@ -5,8 +5,9 @@
 //   open PATH       prepare or refresh the client report PATH names, which
 //                   ends with its save
 //   save REPORT     the report's own save: the checks, then the upload files
-// Exit 3: done, but values of a download were not taken in, or upload
-// files were not written; each is named on stderr.
+// Exit 3: done, but values or files of a download were not taken in as
+// sent (left out, rounded, laid over), or upload files were not written;
+// each is named on stderr.
 #include <QDir>
 #include <QFileInfo>
 #include <memory>

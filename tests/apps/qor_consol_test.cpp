@@ -261,6 +261,10 @@ TEST(QorConsol, DataRulesAreAppliedAsWrittenByValidateAndTheSave) {
         return QStringLiteral("<DataValidation><Range>%1</Range><Min>%2</Min><Max>%3</Max></DataValidation>")
             .arg(range, min, max);
     };
+    // B4's rule with the bound elements as given.
+    auto bounds = [](const QString& elements) {
+        return QStringLiteral("<DataValidation><Range>R4C2</Range>%1</DataValidation>").arg(elements);
+    };
     const QString failsB4 = QStringLiteral("第1页第4行第2列");
     const QString outside = QStringLiteral("超出表格");
     const QString unreadable = QStringLiteral("无法读取");
@@ -300,6 +304,15 @@ TEST(QorConsol, DataRulesAreAppliedAsWrittenByValidateAndTheSave) {
         {rule("$C$4", "0", "1000"), 4, 3, "5000", 1, 1, QStringLiteral("第1页第4行第3列")},
         {rule("$C4:D4", "0", "1000"), 4, 3, "5000", 1, 1, QStringLiteral("第1页第4行第3列")},
         {rule("B4", "0", "1000"), 4, 2, "5000", 1, 1, failsB4},
+        // A side without its element has no bound; one written empty does
+        // not read (it is never 0, which would fail every positive amount).
+        {bounds("<Min>0</Min>"), 4, 2, "5000", 0, 0, QString()},
+        {bounds("<Min>0</Min>"), 4, 2, "-1", 1, 1, QStringLiteral("不能小于0.000000")},
+        {bounds("<Max>1000</Max>"), 4, 2, "-5000", 0, 0, QString()},
+        {bounds("<Max>1000</Max>"), 4, 2, "5000", 1, 1, QStringLiteral("不能大于1000.000000")},
+        {bounds(""), 4, 2, "5000", 0, 0, QString()},
+        {bounds("<Min>0</Min><Max/>"), 4, 2, "500", 1, 0, unreadable},
+        {bounds("<Min> </Min><Max>1000</Max>"), 4, 2, "500", 1, 0, unreadable},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.rules.toStdString() + " " + k.value.toStdString());
@@ -341,8 +354,10 @@ TEST(QorConsol, DataRulesAreAppliedAsWrittenByValidateAndTheSave) {
 
 // One alias named twice, or two aliases on one cell (however its address
 // is written), would send one value under two names and lose the other:
-// the sample is refused as damaged, naming both aliases and the cell.
-TEST(QorConsol, AliasesThatShareACellOrANameAreRefused) {
+// the sample is refused as damaged, naming both aliases and the cell. So
+// is an alias whose cell lies on no sheet of the sample or past its table,
+// naming the alias and its CellCoor.
+TEST(QorConsol, AliasesThatShareACellOrANameOrHaveNoCellAreRefused) {
     struct Case {
         const char* aliases;
         QStringList named;
@@ -355,6 +370,12 @@ TEST(QorConsol, AliasesThatShareACellOrANameAreRefused) {
          {"“A3”", "“A4”", "资产!b3"}},
         {"<SName>A3</SName><CellCoor>资产!B3</CellCoor><SName>A3</SName><CellCoor>资产!B5</CellCoor>",
          {"“A3”", "不止一次"}},
+        {"<SName>A3</SName><CellCoor>资产!B3</CellCoor><SName>A4</SName><CellCoor>资产!$B$3</CellCoor>",
+         {"“A3”", "“A4”", "资产!$B$3"}},
+        {"<SName>A3</SName><CellCoor>资产!B99</CellCoor>", {"“A3”", "“资产!B99”"}},
+        {"<SName>A3</SName><CellCoor>资产!E3</CellCoor>", {"“A3”", "“资产!E3”"}},
+        {"<SName>A3</SName><CellCoor>B3</CellCoor>", {"“A3”", "“B3”"}},
+        {"<SName>A3</SName><CellCoor>资产!$</CellCoor>", {"“A3”", "“资产!$”"}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.aliases);
@@ -398,6 +419,21 @@ TEST(QorConsol, EveryDownloadedPeriodHasItsOwnPage) {
          {"2004-03-01", "2004-05-01"},
          {"1", "2"},
          ""},
+        // A half-year's page has the half's first month, whatever day of
+        // the half the file names: the save's 1-or-7 rule then holds.
+        {2,
+         {"2004-06-30.xml", "2004-12-31.xml"},
+         {"2=2004 3=1 4=1", "2=2004 3=3 4=7"},
+         {"2004-01-01", "2004-07-01"},
+         {"1", "2"},
+         ""},
+        {2,
+         {"2004-01-01.xml", "2004-03-31.xml", "2004-08-15.xml"},
+         {"2=2004 3=1 4=1", "2=2004 3=3 4=7"},
+         {"2004-01-01", "2004-07-01"},
+         {"2", "3"},
+         "2004-01-01.xml"},
+        {1, {"2004-01-01.xml", "2004-03-31.xml"}, {}, {}, {"2"}, "2004-01-01.xml"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.periods);
@@ -412,9 +448,11 @@ TEST(QorConsol, EveryDownloadedPeriodHasItsOwnPage) {
             EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("与 %1 同属一个期间").arg(k.told))) << r.err.constData();
         }
         const QString pages = QString::fromUtf8(qorIn(c.home, {"pages", c.rep}).out);
-        EXPECT_TRUE(pages.startsWith(QStringLiteral("pages: %1\n").arg(k.pages.size()))) << pages.toStdString();
-        for (int p = 0; p < k.pages.size(); ++p) {
-            EXPECT_TRUE(pages.contains(QStringLiteral("page %1: %2\n").arg(p + 1).arg(k.pages[p]))) << pages.toStdString();
+        EXPECT_TRUE(pages.startsWith(QStringLiteral("pages: %1\n").arg(k.values.size()))) << pages.toStdString();
+        for (int p = 0; p < k.values.size(); ++p) {
+            if (p < k.pages.size()) {
+                EXPECT_TRUE(pages.contains(QStringLiteral("page %1: %2\n").arg(p + 1).arg(k.pages[p]))) << pages.toStdString();
+            }
             EXPECT_EQ(cell(c.home, c.rep, p + 1, 4, 2), k.values[p]);
         }
         r = consol(c.home, "save '" + c.rep + "'");
@@ -442,4 +480,99 @@ TEST(QorConsol, UploadedAmountsReadBackAsTheyAre) {
         EXPECT_EQ(uploaded(c.folder + "/upload/2004-03-01.xml", QStringLiteral("/ReportData/资产/货币资金")),
                   QString::fromUtf8(sent));
     }
+}
+
+// A downloaded amount is kept as the report keeps every amount, to the
+// decimals its cell shows, and sent up so; each one that changes is named
+// with its item, page, cell and both values.
+TEST(QorConsol, AmountsKeptToTheCellsDecimalsAreNamed) {
+    const ClientFolder c = clientWith(
+        "consol-rounded", twoSheetSample(kAliases),
+        {{"2004-03-01.xml",
+          "<ReportData><SampleData><货币资金>12.345</货币资金><A2>0.004</A2><A3>1e-7</A3>"
+          "<A4>1,234.5678</A4><A5>7.25</A5><A6>99999999999.99</A6><A7>-3</A7></SampleData></ReportData>"}});
+    auto r = consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'"));
+    EXPECT_EQ(r.exitCode, 3) << r.err.constData();
+    const QString err = QString::fromUtf8(r.err);
+    for (const char* named : {"货币资金 的值“12.345”按第1页 B4 单元的小数位数存为“12.35”",
+                              "A2 的值“0.004”按第1页 B5 单元的小数位数存为“0”",
+                              "A3 的值“1e-7”按第1页 B6 单元的小数位数存为“0”",
+                              "A4 的值“1,234.5678”按第1页 B7 单元的小数位数存为“1234.57”"})
+        EXPECT_TRUE(err.contains(QString::fromUtf8(named))) << named << "\n" << err.toStdString();
+    for (const char* kept : {"“7.25”", "“99999999999.99”", "“-3”"})
+        EXPECT_FALSE(err.contains(QString::fromUtf8(kept))) << kept;
+    EXPECT_EQ(cell(c.home, c.rep, 1, 4, 2), "12.35");
+    EXPECT_EQ(cell(c.home, c.rep, 1, 7, 2), "1234.57");
+
+    r = consol(c.home, "save '" + c.rep + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QString up = c.folder + "/upload/2004-03-01.xml";
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/货币资金")), "12.35");
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A2")), "0");
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A4")), "1234.57");
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A5")), "7.25");
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A6")), "99999999999.99");
+}
+
+// A CellCoor reads alike when a value is placed, sent up and checked for
+// a shared cell: absolute or not, the sheet and the address in any letter
+// case.
+TEST(QorConsol, ACellCoordinateReadsAbsoluteAndInAnyLetterCase) {
+    const QString home = qortest::freshDir("consol-coords");
+    const QString root = home + "/QORTEMP/hbbb";
+    const auto sample = [&](const QString& aliases) {
+        qortest::writeFile(root + "/样表/Monthly.xml",
+            ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ReportData SampleID=\"7\" SampleName=\"x\">"
+             "<Period><M/><M/><M/><M/><M/><M/><M/><M/><M/><M/><M/><M/></Period>"
+             "<Workbook xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">"
+             "<Worksheet ss:Name=\"Balance\"><Table ss:ExpandedColumnCount=\"3\" "
+             "ss:ExpandedRowCount=\"5\"/></Worksheet></Workbook>" + aliases + "</ReportData>\n").toUtf8());
+    };
+    sample("<SampleAlias><SName>Cash</SName><CellCoor>balance!B4</CellCoor>"
+           "<SName>Stock</SName><CellCoor>Balance!$C$4</CellCoor>"
+           "<SName>Debt</SName><CellCoor>BALANCE!b$5</CellCoor></SampleAlias>");
+    qortest::writeFile(root + "/Alpha(001)/Monthly/download/2004-03-01.xml",
+        "<ReportData><SampleData><Cash>1</Cash><Stock>2</Stock><Debt>3</Debt></SampleData></ReportData>");
+    const QString rep = root + "/Alpha(001)/Monthly/Balance.rep";
+    auto r = consol(home, "open '" + root + "/Alpha(001)/Monthly/Balance.xml'");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(cell(home, rep, 1, 4, 2), "1");
+    EXPECT_EQ(cell(home, rep, 1, 4, 3), "2");
+    EXPECT_EQ(cell(home, rep, 1, 5, 2), "3");
+    r = consol(home, "save '" + rep + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QString up = root + "/Alpha(001)/Monthly/upload/2004-03-01.xml";
+    EXPECT_EQ(uploaded(up, "/ReportData/Balance/Cash"), "1");
+    EXPECT_EQ(uploaded(up, "/ReportData/Balance/Stock"), "2");
+    EXPECT_EQ(uploaded(up, "/ReportData/Balance/Debt"), "3");
+
+    // One cell under two spellings is one cell.
+    sample("<SampleAlias><SName>Cash</SName><CellCoor>Balance!B4</CellCoor>"
+           "<SName>Debt</SName><CellCoor>balance!$B$4</CellCoor></SampleAlias>");
+    r = consol(home, "open '" + root + "/Alpha(001)/Monthly/Balance.xml'");
+    EXPECT_EQ(r.exitCode, 1);
+    const QString err = QString::fromUtf8(r.err);
+    for (const char* named : {"“Cash”", "“Debt”", "balance!$B$4"})
+        EXPECT_TRUE(err.contains(QString::fromUtf8(named))) << named << "\n" << err.toStdString();
+}
+
+// A download file that is skipped (a name that is no period, content that
+// does not parse) is named, and the run is no clean one; the others are
+// still taken in.
+TEST(QorConsol, SkippedDownloadFilesAreNamed) {
+    const QString good = QStringLiteral("<ReportData><SampleData><货币资金>5</货币资金></SampleData></ReportData>");
+    const ClientFolder c = clientWith(
+        "consol-skipped", twoSheetSample(kAliases),
+        {{"2004-03-01.xml", good},
+         {"2004-04-01.xml", "<ReportData><SampleData><货币资金>7</货币资金>"},
+         {"2004-13-01.xml", good},
+         {"2004-6-30.xml", good}});
+    const auto r = consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'"));
+    EXPECT_EQ(r.exitCode, 3) << r.err.constData();
+    const QString err = QString::fromUtf8(r.err);
+    for (const char* named : {"无法读取，已跳过：2004-04-01.xml", "不是区间，已跳过：2004-13-01.xml",
+                              "不是区间，已跳过：2004-6-30.xml"})
+        EXPECT_TRUE(err.contains(QString::fromUtf8(named))) << named << "\n" << err.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(qorIn(c.home, {"pages", c.rep}).out).startsWith("pages: 1\n"));
+    EXPECT_EQ(cell(c.home, c.rep, 1, 4, 2), "5");
 }

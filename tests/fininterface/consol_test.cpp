@@ -200,8 +200,15 @@ TEST(ConsolFiles, CoordinatesAliasesPeriods) {
     EXPECT_TRUE(MatchCellCoordinate("Sheet1!AB12", "Sheet1", &col, &row));
     EXPECT_EQ(col, 28);
     EXPECT_EQ(row, 12);
-    for (const char* bad : {"Sheet1!12", "Sheet1!AB", "Sheet2!A1", "Sheet1!IW3", "Sheet1A1"})
+    for (const char* bad : {"Sheet1!12", "Sheet1!AB", "Sheet2!A1", "Sheet1!IW3", "Sheet1A1", "!A1",
+                            "Sheet1!$$A1", "Sheet1!A$", "Sheet1!A1$", "Sheet1!$"})
         EXPECT_FALSE(MatchCellCoordinate(bad, "Sheet1", &col, &row)) << bad;
+    // Absolute, and in any letter case.
+    for (const char* same : {"sheet1!$ab$12", "SHEET1!AB$12", " Sheet1!$AB12 "}) {
+        col = row = 0;
+        EXPECT_TRUE(MatchCellCoordinate(same, "Sheet1", &col, &row)) << same;
+        EXPECT_EQ(col * 100 + row, 2812) << same;
+    }
 
     // The alias standing twice owns the cells after each of its SNames,
     // never the cell of the alias between them.
