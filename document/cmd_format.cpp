@@ -8,6 +8,7 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/status.h"
+#include "engine/varlines.h"
 
 namespace qor {
 
@@ -251,7 +252,14 @@ int ApplySetVarAreaDlg(CQorsDoc& doc, const SetVarAreaDlgMembers& m) {
     int start = m.kind == 1 ? sel.first.row : sel.first.col;
     int extent = m.count;
     const int status = r->AccessVarArea(1, &kind, &start, &extent);
-    if (status) return failed(LoadErrorText(str::kSetVariableAreaAction), status);
+    if (status) {
+        // Pages whose lines the new extent would not hold: the page says why.
+        if (const QString why = VarExtentRefusal(*r, m.kind, m.count); !why.isEmpty()) {
+            ShowMessageText(why);
+            return status;
+        }
+        return failed(LoadErrorText(str::kSetVariableAreaAction), status);
+    }
     FinishChange(doc, CQorsDoc::kHintLayout);
     return 0;
 }

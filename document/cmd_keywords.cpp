@@ -8,6 +8,7 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/status.h"
+#include "engine/varlines.h"
 
 namespace qor {
 
@@ -272,7 +273,11 @@ int ApplyResetVarAreaDlg(CQorsDoc& doc, const ResetVarAreaDlgMembers& m) {
     }
     const uint16_t status = r->SetVarExtent(m.size);
     if (status) {
-        ShowMessageText(LoadErrorText(str::kResetVariableAreaFailed).arg(StatusText(status)));
+        int kind = 0, start = 0, extent = 0;
+        r->AccessVarArea(0, &kind, &start, &extent);
+        QString why = VarExtentRefusal(*r, kind, m.size);
+        if (why.isEmpty()) why = StatusText(status);
+        ShowMessageText(LoadErrorText(str::kResetVariableAreaFailed).arg(why));
         return status;
     }
     FinishChange(doc, CQorsDoc::kHintLayout);

@@ -203,8 +203,12 @@ public:
     // combined area, holds a formula or a keyword.
     uint16_t AccessVarArea(int op, int* kind, int* start, int* extent);
     // New extent of the existing area (format state); 1 without an area, 1065
-    // for a bad extent.
+    // for a bad extent. Both refuse (1065) an extent below the lines a page
+    // keeps through the change (those of an area of the same kind).
     uint16_t SetVarExtent(int extent);
+    // The first page whose lines would pass an area of this kind and extent,
+    // 0 when every page fits; *used gets its lines.
+    int PageOverVarExtent(int kind, int extent, int* used = nullptr);
     // flag 0 get: lines used on the current page (1 without a page or area);
     // flag 1 set: grow with empty lines or cut to *count (data state, current
     // page). 1 for no page or no area or a count below 1; 1070 past the

@@ -537,6 +537,7 @@ uint16_t CReportHandle::AccessVarArea(int op, int* kind, int* start, int* extent
         case 1: {
             if (!m_file->IsFormatEditing() || !kind || !start || !extent) return kRefused;
             if (uint16_t s = checkVarArea(*m_file, *kind, *start, *extent)) return s;
+            if (PageOverVarExtent(*kind, *extent)) return kBadVarArea;
             ReportHeader& w = m_file->MutableFormat().header;
             w.varKind = uint16_t(*kind);
             w.varStart = uint16_t(*start);
@@ -559,8 +560,24 @@ uint16_t CReportHandle::SetVarExtent(int extent) {
     if (h.varKind == 0) return kRefused;
     const int limit = h.varKind == 1 ? kMaxRows - 1 : kMaxCols - 1;
     if (extent < 1 || extent > limit) return kBadVarArea;
+    if (PageOverVarExtent(h.varKind, extent)) return kBadVarArea;
     m_file->MutableFormat().header.varExtent = uint16_t(extent);
     return kOk;
+}
+
+int CReportHandle::PageOverVarExtent(int kind, int extent, int* used) {
+    if (!m_file) return 0;
+    // Pages keep their lines only under an area of the kind they were
+    // written for, and fit the extent they were written under.
+    const ReportHeader& was = m_file->CommittedFormat().header;
+    if (!was.varKind || was.varKind != kind || extent >= was.varExtent) return 0;
+    for (int p = 1; p <= m_file->PageCount(); ++p) {
+        const std::shared_ptr<CSheetPage> page = m_file->Page(p);
+        if (!page || page->VarUsed() <= extent) continue;
+        if (used) *used = page->VarUsed();
+        return p;
+    }
+    return 0;
 }
 
 uint16_t CReportHandle::AccessVarCount(int flag, int* count) {

@@ -63,6 +63,13 @@ QString VarLineWord(int kind) {
     return LoadErrorText(kind == 2 ? str::kColumnWord : str::kWhatRow);
 }
 
+QString VarExtentRefusal(CReportHandle& report, int kind, int extent) {
+    int used = 0;
+    const int page = report.PageOverVarExtent(kind, extent, &used);
+    if (!page) return QString();
+    return LoadErrorText(str::kVarExtentBelowUsed).arg(page).arg(used).arg(VarLineWord(kind));
+}
+
 uint16_t InsertVarLinesAt(CReportHandle& report, int pos, int count, QString* why) {
     ShownLines l;
     if (uint16_t s = shownLines(report, &l, why)) return s;

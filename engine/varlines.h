@@ -24,6 +24,10 @@ uint16_t InsertVarLinesAt(CReportHandle& report, int pos, int count, QString* wh
 // ignored).
 uint16_t DeleteVarLinesAt(CReportHandle& report, QList<int> positions, QString* why);
 
+// Why an area of this kind and extent would not hold the pages' lines:
+// the first page that uses more; empty when all fit.
+QString VarExtentRefusal(CReportHandle& report, int kind, int extent);
+
 // The word a line is counted in: "行" for a row area, "列" for a column area.
 QString VarLineWord(int kind);
 

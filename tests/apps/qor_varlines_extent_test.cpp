@@ -174,3 +174,29 @@ TEST(QorVarLinesExtent, LineVerbsOnAReportWithoutAnAreaSaySoAndChangeNothing) {
     }
     EXPECT_EQ(qortest::fileBytes(report), before);
 }
+
+TEST(QorVarLinesExtent, AnExtentBelowTheLinesAPageUsesIsRefusedNamingThePage) {
+    const QString dir = qortest::freshDir("qor-varlines-extent-shrink");
+    const QString report = dir + "/r.rep";
+    makeReport(report, 5, {keyed("k", 1, 2), keyed("k", 1, 4)});
+    const QString open = QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\n").arg(report);
+
+    const auto three = qor({"reader-script", "-"}, (open + "SetVarArea 1 2 3\nSave\nCloseFile\n").toUtf8());
+    EXPECT_EQ(three.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(three.out).contains(QStringLiteral("SetVarArea: 第2页已用4行，可变区不能少于4行")))
+        << three.out.constData();
+    EXPECT_TRUE(QString::fromUtf8(qor({"info", report}).out).contains("variable area: rows from 2, extent 5"));
+    EXPECT_EQ(lines(report, 2), "page 2: 4 lines");
+
+    // Four holds every page; the pages keep their lines, and no fifth comes.
+    const auto four = qor({"reader-script", "-"},
+                          (open + "SetVarArea 1 2 4\nBeginData\nSave\nCloseFile\n").toUtf8());
+    ASSERT_EQ(four.exitCode, 0) << four.out.constData();
+    EXPECT_TRUE(QString::fromUtf8(qor({"info", report}).out).contains("variable area: rows from 2, extent 4"));
+    EXPECT_EQ(lines(report, 2), "page 2: 4 lines");
+    EXPECT_EQ(got(report, 2, 5, 1), "k4");
+    const auto fifth = qor({"append-lines", report, "2", "1"});
+    EXPECT_EQ(fifth.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(fifth.err).contains(QStringLiteral("可变区最多4行"))) << fifth.err.constData();
+    ASSERT_EQ(qor({"append-lines", report, "1", "2"}).exitCode, 0);
+}

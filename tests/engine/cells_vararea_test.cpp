@@ -205,3 +205,25 @@ TEST(VarArea, DefinitionIsCheckedInFormatState) {
     EXPECT_EQ(start, 0);
     EXPECT_EQ(h->SetVarExtent(3), code(Status::Refused));
 }
+
+TEST(VarArea, AnExtentBelowThePagesLinesIsRefused) {
+    auto h = rowAreaReport(testDir());
+    ASSERT_EQ(h->SetCurPage(2), 0);
+    int four = 4;
+    ASSERT_EQ(h->AccessVarCount(1, &four), 0);
+    ASSERT_EQ(h->EnterFormatState(), 0);
+    const uint16_t bad = code(Status::VarAreaInvalid);
+    EXPECT_EQ(h->SetVarExtent(3), bad);
+    int kind = 1, start = 3, extent = 3;
+    EXPECT_EQ(h->AccessVarArea(1, &kind, &start, &extent), bad);
+    // A column area starts its pages afresh with one line each.
+    kind = 2, start = 3, extent = 1;
+    EXPECT_EQ(h->AccessVarArea(1, &kind, &start, &extent), 0);
+    kind = 1, extent = 4;
+    ASSERT_EQ(h->AccessVarArea(1, &kind, &start, &extent), 0);
+    EXPECT_EQ(h->SetVarExtent(8), 0);
+    EXPECT_EQ(h->SetVarExtent(3), bad);
+    ASSERT_EQ(h->EnterDataState(), 0);
+    ASSERT_EQ(h->SetCurPage(2), 0);
+    EXPECT_EQ(usedLines(*h), 4);
+}
