@@ -53,9 +53,7 @@ public:
     // The names that are not the page names a workbook export gives are
     // lost in a report, which numbers its pages.
     QStringList own;
-    void SheetRead(int page, const QString& name) override {
-        if (name != QStringLiteral("第%1页").arg(page)) own << name;
-    }
+    void SheetRead(int page, const QString& name) override { qor::NoteLostSheetName(page, name, &own); }
 };
 
 // Every type but a report carries what data state shows: the pages'
@@ -210,9 +208,7 @@ public:
             if (!cells.isEmpty()) m_leftOut << cells.split(u'\n');
             // A report numbers its pages; names other than the ones a
             // workbook made from a report has are lost.
-            if (!host.own.isEmpty())
-                m_leftOut << LoadErrorText(str::kSheetNamesNotKept)
-                                 .arg(host.own.join(QStringLiteral(", ")));
+            if (!host.own.isEmpty()) m_leftOut << qor::SheetNamesNotKeptMessage(host.own);
             return true;
         }
         if (message) *message = error;

@@ -186,6 +186,12 @@ struct ReadFailure {
     QString message;
 };
 
+// The table a report's page is in a working database, and so the sheet
+// it is in a Lotus file: "Sheet<n>", or "SHEET" for the one page written.
+QString pageTableName(int page, bool onlyPage) {
+    return onlyPage ? QStringLiteral("SHEET") : QStringLiteral("Sheet%1").arg(page);
+}
+
 // Walks the report's pages ("Sheet<n>" for every page, or the one page as
 // "SHEET"): columns are fields "A", "B" ..: Text when a cell of the column
 // is a text or label cell, Double otherwise; one record per row, the
@@ -256,7 +262,7 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
             }
             columnFields.insert({rows, cols}, fields);
             appendKeywordFields(keywords, &fields);
-            const QString table = page == 0 ? QStringLiteral("Sheet%1").arg(p) : QStringLiteral("SHEET");
+            const QString table = pageTableName(p, page != 0);
             out.begin(table, fields);
             std::vector<char> wanted(size_t(cols), 0);
             for (int c = 0; c < cols; ++c) wanted[size_t(c)] = out.wants(c);
@@ -698,10 +704,14 @@ static int importLotusToReport(const QString& path, CReportHandle* report, QStri
     QList<KeptTable> tables;
     QList<qor::WorkbookCellsLeftOut> formulas;
     QStringList namesRows;
+    QStringList lostNames;     // sheet names a report has no place for
     qor::LossTally undecoded;  // texts whose bytes are no character
     for (const LotusSheet& s : sheets) {
         KeptTable& t = tables.emplace_back();
         t.name = s.name + u':';
+        const int page = int(tables.size());
+        if (sheets.size() > 1 || s.givenName != pageTableName(1, true))
+            qor::NoteLostSheetName(page, s.givenName, &lostNames, pageTableName(page, false));
         const LotusTableShape shape = lotusTableShape(s);
         const int first = shape.first;
         if (first && std::any_of(shape.head.cbegin() + shape.letters, shape.head.cend(),
@@ -739,6 +749,7 @@ static int importLotusToReport(const QString& path, CReportHandle* report, QStri
     if (!fillReport(tables, report, error, notes)) return 0;
     if (notes) {
         *notes += namesRows;
+        if (!lostNames.isEmpty()) *notes += qor::SheetNamesNotKeptMessage(lostNames);
         undecoded.appendTo(notes);
         if (!formulas.isEmpty()) *notes += qor::LeftOutCellsMessage(formulas).split(u'\n');
     }

@@ -60,10 +60,8 @@ int GetDataFileTableCount(const QString& path, QString* error) {
     const DataFileKind k = dataFileKindFromPath(path);
     if (k == DataFileKind::Text || k == DataFileKind::DBase) return 1;
     try {
-        int kind = 0;
-        auto db = OpenDataFileDatabase(path, false, true, &kind);
-        const qint16 count = qint16(db->tableDefs().size());
-        return kind == int(DataFileKind::Lotus) ? count / 2 : count;
+        auto db = OpenDataFileDatabase(path, false, true, nullptr);
+        return int(db->tableDefs().size());
     } catch (const JetError& e) {
         fail(LoadErrorText(qor::str::kMdbTableCountFailed), e, error);
         return 0;

@@ -23,9 +23,9 @@ std::unique_ptr<qor::jet::Database> OpenDataFileDatabase(const QString& path, bo
 bool IsFullPathName(const QString& path);
 
 // The number of tables of the data file: 1 for a text or dBASE file
-// (whether or not it exists), half the table definitions for a Lotus file,
-// all table definitions (system ones included) otherwise. 0 on failure,
-// with the reason in *error.
+// (whether or not it exists), all table definitions otherwise (system ones
+// included; a Lotus file's two of every worksheet). 0 on failure, with the
+// reason in *error.
 int GetDataFileTableCount(const QString& path, QString* error = nullptr);
 
 // The name of table index: the file's own table name for text and dBASE

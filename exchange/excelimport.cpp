@@ -725,6 +725,15 @@ std::optional<int> PercentFormatDecimals(const QString& format) {
     return f.decimals;
 }
 
+void NoteLostSheetName(int page, const QString& name, QStringList* lost, const QString& ownName) {
+    if (name.isEmpty() || (!ownName.isEmpty() && name == ownName)) return;
+    if (name != FillMessageText(LoadErrorText(str::kSheetName), {QString::number(page)})) lost->append(name);
+}
+
+QString SheetNamesNotKeptMessage(const QStringList& lost) {
+    return lost.isEmpty() ? QString() : LoadErrorText(str::kSheetNamesNotKept).arg(lost.join(QStringLiteral(", ")));
+}
+
 QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
     QStringList lines;
     for (const WorkbookCellsLeftOut& l : leftOut) {

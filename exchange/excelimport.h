@@ -96,6 +96,14 @@ std::optional<int> PercentFormatDecimals(const QString& format);
 // The text telling the user which cells were left out, one line a sheet.
 QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut);
 
+// A report numbers its pages: the name of a worksheet read into page is
+// lost unless it is the page's own name ("第N页", as the workbook export
+// names it) or ownName (what a writer of ours names that page's sheet).
+// A lost name goes to *lost.
+void NoteLostSheetName(int page, const QString& name, QStringList* lost, const QString& ownName = QString());
+// The line naming the lost worksheet names; empty for none.
+QString SheetNamesNotKeptMessage(const QStringList& lost);
+
 // True when a combined area of the report covers the shown cell (any of its
 // cells but the first): a value there is hidden yet counts in totals.
 bool CellUnderCombinedArea(const CReportHandle& report, int row, int col);

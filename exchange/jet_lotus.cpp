@@ -106,6 +106,14 @@ public:
         texts.emplace_back();
         m_row = -1;
     }
+    // Empty sheets up to count, for labels of sheets libwps sent none of.
+    void addSheets(int count) {
+        while (sheets.size() < count) {
+            sheets.append(Sheet());
+            sheetNames.append(QByteArray());
+            texts.emplace_back();
+        }
+    }
     void openSheetRow(const librevenge::RVNGPropertyList& p) override {
         m_row = p["librevenge:row"] ? p["librevenge:row"]->getInt() : m_row + 1;
     }
@@ -309,11 +317,31 @@ bool looksLikeLotus(const QByteArray& b) {
            quint8(b[3]) == 0 && quint8(b[5]) == 0x10 && quint8(b[4]) <= 0x05;
 }
 
+// The bytes of a file's labels and sheet names as its records hold them,
+// by sheet number: libwps reads control bytes in a label as line breaks,
+// tabs or code page escapes (a label ends at byte 0x01), where a text is
+// every byte up to its NUL.
+struct RawTexts {
+    std::map<std::tuple<int, int, int>, QByteArray> labels;  // (sheet, row, column)
+    std::map<int, QByteArray> sheetNames;
+};
+
+// A record's text: up to its NUL or the end of the record.
+QByteArray upToNul(const QByteArray& b, qsizetype from) {
+    const qsizetype nul = b.indexOf('\0', from);
+    return b.mid(from, nul < 0 ? -1 : nul - from);
+}
+
 // Walks the records up to the end-of-file record: libwps reads what comes
 // before a damaged record and says nothing, so a file cut short or with a
-// record running past its end would come in as part of itself.
-void checkRecords(const QByteArray& b, const QString& path) {
+// record running past its end would come in as part of itself. Keeps the
+// labels' and sheet names' bytes on the way.
+RawTexts readRecords(const QByteArray& b, const QString& path) {
     constexpr quint16 kEndOfFile = 0x0001;
+    constexpr quint16 kLabel = 0x0016;
+    constexpr quint16 kSheetName = 0x0023;
+    constexpr quint16 kSheetNameKind = 14000;
+    RawTexts raw;
     qsizetype at = 0;
     while (at < b.size()) {
         if (b.size() - at < 4)
@@ -322,7 +350,17 @@ void checkRecords(const QByteArray& b, const QString& path) {
         const qsizetype length = quint8(b[at + 2]) | quint8(b[at + 3]) << 8;
         if (length > b.size() - at - 4)
             throw JetError(LoadErrorText(str::kLotusRecordPastEnd).arg(path).arg(at));
-        if (type == kEndOfFile) return;
+        if (type == kEndOfFile) return raw;
+        const QByteArray body = b.mid(at + 4, length);
+        if (type == kLabel && length >= 5) {
+            // Row, sheet, column, then the label prefix (alignment).
+            const int row = quint8(body[0]) | quint8(body[1]) << 8;
+            const qsizetype text = QByteArray("'\"^\\|").contains(body[4]) ? 5 : 4;
+            raw.labels[{quint8(body[2]), row, quint8(body[3])}] = upToNul(body, text);
+        } else if (type == kSheetName && length >= 4 &&
+                   (quint8(body[0]) | quint8(body[1]) << 8) == kSheetNameKind) {
+            raw.sheetNames[quint8(body[2])] = upToNul(body, 4);
+        }
         at += 4 + length;
     }
     throw JetError(LoadErrorText(str::kLotusNoEndRecord).arg(path).arg(at));
@@ -336,7 +374,7 @@ namespace {
 
 QList<LotusSheet> parseLotus(const QByteArray& bytes, const QString& path) {
     if (!looksLikeLotus(bytes)) throw JetError(LoadErrorText(str::kNotALotusFile).arg(path));
-    checkRecords(bytes, path);
+    const RawTexts raw = readRecords(bytes, path);
     Collector collector;
     {
         QMutexLocker lock(&g_parseLock);
@@ -354,6 +392,22 @@ QList<LotusSheet> parseLotus(const QByteArray& bytes, const QString& path) {
         if (r != libwps::WPS_OK)
             throw JetError(LoadErrorText(str::kLotusFileUnreadable).arg(path).arg(int(r)));
     }
+    // Labels and sheet names as their records hold them, where libwps
+    // would have changed their control bytes or cut them short.
+    for (const auto& [where, text] : raw.labels) {
+        const auto& [sheet, row, col] = where;
+        if (text.isEmpty()) continue;
+        collector.addSheets(sheet + 1);
+        auto& cells = collector.sheets[sheet].cells;
+        const std::pair<int, int> pos{row, col};
+        const auto cell = cells.find(pos);
+        if (cell != cells.end() && cell->second.typeId() == QMetaType::Double) continue;
+        if (cell == cells.end()) ++collector.cellCount;
+        cells[pos] = QString();
+        collector.texts[sheet][pos] = text;
+    }
+    for (const auto& [sheet, name] : raw.sheetNames)
+        if (sheet < collector.sheets.size()) collector.sheetNames[sheet] = name;
     // A worksheet file names no code page libwps hands over: its texts are
     // read as every text that names none, by the whole file (valid UTF-8
     // throughout is UTF-8, else code page 936, the code page our own writer
@@ -373,6 +427,7 @@ QList<LotusSheet> parseLotus(const QByteArray& bytes, const QString& path) {
         // are named A, B, C ... as 1-2-3 does.
         const bool named = !collector.sheetNames[i].isEmpty() && decodeStrict(collector.sheetNames[i], encoding, &name);
         sheet.name = named && !name.isEmpty() ? name : ColumnLetters(i + 1);
+        sheet.givenName = name;
         for (const auto& [pos, bytes] : collector.texts[i]) {
             QString text;
             if (!decodeStrict(bytes, encoding, &text)) sheet.undecoded.insert(pos);
@@ -404,21 +459,23 @@ LotusTableShape lotusTableShape(const LotusSheet& sheet) {
         shape.rows = std::max(shape.rows, pos.first + 1);
         shape.cols = std::max(shape.cols, pos.second + 1);
     }
+    // Row 1 is a report export's letters row only when every column the
+    // cells reach holds a text there: the upper-case letters A, B, C ...
+    // of the report's columns, then perhaps the names of its placed
+    // keywords, each a column with a value in the first record at most.
     QStringList head(shape.cols);
-    bool textsOnly = true;
-    for (auto it = sheet.cells.cbegin(); it != sheet.cells.cend() && it->first.first == 0; ++it) {
-        const QString text = it->second.typeId() == QMetaType::Double ? QString() : it->second.toString();
-        if (text.isEmpty()) textsOnly = false;
-        if (it->first.second == shape.letters &&
-            text.compare(ColumnLetters(shape.letters + 1), Qt::CaseInsensitive) == 0)
-            ++shape.letters;
-        head[it->first.second] = text;
-    }
-    if (textsOnly && shape.letters > 0) {
+    for (auto it = sheet.cells.cbegin(); it != sheet.cells.cend() && it->first.first == 0; ++it)
+        if (it->second.typeId() != QMetaType::Double) head[it->first.second] = it->second.toString();
+    int letters = 0;
+    while (letters < shape.cols && head.at(letters) == ColumnLetters(letters + 1)) ++letters;
+    bool lettersRow = letters > 0;
+    for (int c = letters; c < shape.cols && lettersRow; ++c) lettersRow = !head.at(c).isEmpty();
+    for (const auto& [pos, v] : sheet.cells)
+        if (pos.first > 1 && pos.second >= letters) lettersRow = false;
+    if (lettersRow) {
         shape.first = 1;
         shape.head = head;
-    } else {
-        shape.letters = 0;
+        shape.letters = letters;
     }
     QList<bool> numbers(shape.cols, true);
     for (const auto& [pos, v] : sheet.cells)

@@ -116,8 +116,8 @@ QList<NamedTable> userTablesOf(Database& db);
 
 // The driver of a Lotus 1-2-3 worksheet file, read through libwps: per
 // worksheet the tables "<sheet>:" and "<sheet>:<first>..<last>", both the
-// same cells, the first row naming the fields when it holds texts only (a
-// first row with a number is the first record). From bytes in memory too
+// same cells, the first row naming the fields only when it is a report
+// export's letters row (see lotusTableShape). From bytes in memory too
 // (path names the file in errors).
 std::unique_ptr<Driver> makeLotusDriver(const QString& path);
 std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const QString& path);
@@ -127,8 +127,12 @@ std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const 
 // The texts are read in encoding ("UTF-8" when every text of the file is
 // valid UTF-8, else "CP936"); those whose bytes are no character of it
 // hold U+FFFD for them, their cells in undecoded, for the caller to name.
+// A sheet the file names nothing that reads is named A, B ... by its place;
+// givenName is then what the file names it (empty for nothing, U+FFFD for
+// bytes that are no character).
 struct LotusSheet {
     QString name;
+    QString givenName;
     std::map<std::pair<int, int>, QVariant> cells;
     std::set<std::pair<int, int>> formulas;
     std::set<std::pair<int, int>> undecoded;
@@ -137,11 +141,12 @@ struct LotusSheet {
 QList<LotusSheet> readLotusSheets(const QString& path);
 // How a worksheet becomes a table, the one rule of every route that reads
 // one (a report, a working database, INDB): every cell stays at its row
-// and column, counted from A1. Only a first row that begins with the
-// column letters a report's own export writes (A, B, C ..., perhaps a
-// keyword field's name after them) is no record: it names the fields.
-// Otherwise row 1 is the first record, whatever it holds, and the fields
-// are F1, F2 ... by column.
+// and column, counted from A1. Only a first row as a report's own export
+// writes it is no record: it names the fields. That row holds a text in
+// every column the cells reach: the upper-case column letters A, B, C ...
+// and after them only the names of keyword fields, columns with a value
+// in the first record at most. Otherwise row 1 is the first record,
+// whatever it holds, and the fields are F1, F2 ... by column.
 struct LotusTableShape {
     int first = 0;           // the row (from 0) of the first record: 1 past a letters row
     QStringList head;        // the letters row by column, when first is 1

@@ -650,9 +650,10 @@ TEST_F(QorIncoming, DataFilesOfOtherProgramsComeInWholeOrTheLossIsNamed) {
         {"code page 850 by its driver byte", path("cp850.dbf"), 0, {}, {{1, 1, "Ærøskøbing"}}},
         {"UTF-8 by its .cpg", path("utf8.dbf"), 0, {}, {{1, 1, "财务报表"}}},
         {"no code page named: 936", path("nomark.dbf"), 0, {}, {{1, 1, "单位名称"}}},
-        {"wk4 whose first row holds values", path("values.wk4"), 0, {},
+        // The sheet's name has no place in a report, which numbers its pages.
+        {"wk4 whose first row holds values", path("values.wk4"), 3, {QStringLiteral("工作表的名字（资产表）")},
          {{1, 1, "10"}, {1, 2, "20"}, {2, 1, "30"}, {2, 2, "40.5"}}, "2 rows, 2 columns"},
-        {"wk4 whose first row holds texts", path("labels.wk4"), 0, {},
+        {"wk4 whose first row holds texts", path("labels.wk4"), 3, {QStringLiteral("工作表的名字（资产表）")},
          {{1, 1, "项目"}, {1, 2, "金额"}, {2, 1, "收入"}, {2, 2, "120.5"}}, "2 rows, 2 columns"},
     };
     for (const Case& c : cases) check(c);
@@ -771,6 +772,75 @@ TEST_F(QorIncoming, ABrokenXmlFileSaysWhyFirstInOneLine) {
         EXPECT_GT(err.indexOf(general), why) << err.toStdString();
         EXPECT_FALSE(QFile::exists(path(r.args[2].toUtf8().constData())));
     }
+}
+
+// Lotus worksheets of other programs, written record by record: a label's
+// every byte, a first row that only looks like our letters row, sheet
+// names a report has no place for.
+constexpr const char* kWriteForeignLotus = R"PY(
+import sys, struct
+d = sys.argv[1]
+def rec(t, body):
+    return struct.pack('<HH', t, len(body)) + body
+def wk4(name, sheets):
+    out = rec(0, struct.pack('<H', 0x1002) + bytes(8) + bytes([len(sheets) - 1]) + bytes(15))
+    for i, (sheet, cells) in enumerate(sheets):
+        out += rec(0x23, struct.pack('<HBB', 14000, i, 0) + sheet + b'\0')
+    for i, (sheet, cells) in enumerate(sheets):
+        for (r, col, v) in cells:
+            head = struct.pack('<HBB', r, i, col)
+            if isinstance(v, bytes):
+                out += rec(0x16, head + b"'" + v + b'\0')
+            else:
+                out += rec(0x27, head + struct.pack('<d', v))
+    out += rec(1, b'')
+    open(d + '/' + name + '.wk4', 'wb').write(out)
+wk4('control', [(b'Sheet1', [(0, 0, b'a\tb'), (1, 0, b'a\nb'), (2, 0, b'a\rb'), (3, 0, b'a\x01b'),
+                             (4, 0, b'x\x14y'), (5, 0, b'\x01z'), (6, 0, '收\t入'.encode('gbk'))])])
+wk4('lower', [(b'Sheet1', [(0, 0, b'a'), (1, 0, b'data'), (1, 1, 5.0)])])
+wk4('upper', [(b'Sheet1', [(0, 0, b'A'), (1, 0, b'data'), (1, 1, 5.0)])])
+wk4('twoofthree', [(b'Sheet1', [(0, 0, b'A'), (0, 1, b'B'), (1, 0, b'x'), (1, 2, 3.0)])])
+wk4('total', [(b'Sheet1', [(0, 0, b'A'), (0, 1, b'Total'), (1, 0, 1.0), (1, 1, 2.0), (2, 1, 3.0)])])
+wk4('named', [('收入'.encode('gbk'), [(0, 0, b'x'), (1, 0, 3.0)])])
+wk4('unreadable', [(b'S\xff', [(0, 0, b'x'), (1, 0, 2.0)])])
+wk4('pagename', [('第1页'.encode('gbk'), [(0, 0, b'x'), (1, 0, 3.0)])])
+wk4('two', [(b'Sheet1', [(0, 0, b'x')]), (b'Sheet2', [(0, 0, b'y'), (1, 1, 4.0)])])
+)PY";
+
+TEST_F(QorIncoming, ForeignLotusLabelsRowsAndSheetNames) {
+    const qortest::ProcessResult made = qortest::python(QString::fromUtf8(kWriteForeignLotus), {dir});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    const QString lostName = QStringLiteral("工作表的名字（%1）：报表的表页只有页号");
+    const QList<Case> cases = {
+        {"wk4 labels with control bytes, every byte kept", path("control.wk4"), 0, {},
+         {{1, 1, "a\tb"}, {2, 1, "a\nb"}, {3, 1, "a\rb"}, {4, 1, "a\x01" "b"}, {5, 1, "x\x14y"},
+          {6, 1, "\x01z"}, {7, 1, QStringLiteral("收\t入")}}},
+        {"wk4 whose row 1 holds a lower-case letter", path("lower.wk4"), 0, {},
+         {{1, 1, "a"}, {2, 1, "data"}, {2, 2, "5"}}, "2 rows, 2 columns"},
+        {"wk4 whose row 1 holds A over two columns", path("upper.wk4"), 0, {},
+         {{1, 1, "A"}, {2, 1, "data"}, {2, 2, "5"}}, "2 rows, 2 columns"},
+        {"wk4 whose row 1 holds A, B over three columns", path("twoofthree.wk4"), 0, {},
+         {{1, 1, "A"}, {1, 2, "B"}, {2, 1, "x"}, {2, 3, "3"}}, "2 rows, 3 columns"},
+        {"wk4 whose row 1 names a column of many values", path("total.wk4"), 0, {},
+         {{1, 1, "A"}, {1, 2, "Total"}, {2, 2, "2"}, {3, 2, "3"}}, "3 rows, 2 columns"},
+        {"wk4 sheet of a name of its own, named", path("named.wk4"), 3, {lostName.arg(QStringLiteral("收入"))},
+         {{1, 1, "x"}, {2, 1, "3"}}},
+        {"wk4 sheet name that does not read, named", path("unreadable.wk4"), 3,
+         {lostName.arg(QStringLiteral("S\uFFFD"))}, {{1, 1, "x"}, {2, 1, "2"}}},
+        {"wk4 sheet named as its page", path("pagename.wk4"), 0, {}, {{1, 1, "x"}, {2, 1, "3"}}},
+        {"wk4 of two sheets named as our export names them", path("two.wk4"), 0, {},
+         {{1, 1, "x"}, {1, 1, "y", 2}, {2, 2, "4", 2}}},
+    };
+    for (const Case& c : cases) check(c);
+
+    // Our own export of a text with a line break and a tab comes back whole.
+    written("rt.wk4", QStringLiteral("line1\nline2\tend"));
+    check({"our own wk4 of a text with a line break", path("rt.wk4"), 0, {}, {{1, 1, "line1\nline2\tend"}}});
+
+    // Every worksheet is listed as its tables.
+    const qortest::ProcessResult info = qor(dir, {"data-info", "two.wk4"});
+    EXPECT_EQ(info.exitCode, 0) << info.err.constData();
+    EXPECT_EQ(QString::fromUtf8(info.out), QStringLiteral("Sheet1:\nSheet1:A1..A1\nSheet2:\nSheet2:A1..B2\n"));
 }
 
 }  // namespace

@@ -63,10 +63,12 @@ print(lines[:4])
               QStringLiteral(
                   "['Col1,Col2', '\"名称\",\"金额\"', '\"项目0\",\"0.125\"', '\"\",\"1.125\"']"));
 
-    // Two table definitions per worksheet; the count halves them.
-    EXPECT_EQ(GetDataFileTableCount(path), 2);
+    // Two table definitions per worksheet, every one listed.
+    EXPECT_EQ(GetDataFileTableCount(path), 4);
     EXPECT_EQ(GetDataFileTableName(path, 0), QStringLiteral("Sheet1:"));
     EXPECT_EQ(GetDataFileTableName(path, 1), QStringLiteral("Sheet1:A1..B4"));
+    EXPECT_EQ(GetDataFileTableName(path, 2), QStringLiteral("Sheet2:"));
+    EXPECT_TRUE(GetDataFileTableName(path, 3).startsWith(QStringLiteral("Sheet2:A1..")));
     // Read as a table, row 1 stays a record (only a report's letters row
     // names fields): the names come in as the first record, fields F1, F2.
     FieldInfo info;

@@ -118,8 +118,6 @@ const Allowed kData[] = {
     {"document/doc_textexchange.cpp", u"个数", "key of the data-file description (INI) format"},
     {"document/doc_textexchange.cpp", u"名称1", "key of the data-file description (INI) format"},
     {"document/doc_textexchange.cpp", u"文件1", "key of the data-file description (INI) format"},
-    {"document/doc_converters.cpp", u"第%1页",
-     "sheet names a workbook export wrote, compared on import"},
     {"document/formulatexts.cpp", u"[:：]", "pattern of the colon in a formula message it reads"},
     {"frames/cmyfiledlg.cpp", u"^(.*)[(（]([^()（）]*)[)）]$",
      "pattern that reads a file-type label"},
