@@ -218,13 +218,21 @@ bool CConsolExchange::loadSample(const QString& reportPath, QString* why) {
             }
         return false;
     };
-    for (const QList<XmlNode>& children : groups)
-        if (QString alias, coordinate; MisplacedAliasCell(children, tableSize, &alias, &coordinate)) {
-            m_worksheet = XmlNode();
-            *why = LoadErrorText(qor::str::kConsolAliasCellMisplaced)
-                       .arg(alias, coordinate, QDir::toNativeSeparators(path));
-            return false;
-        }
+    // A table whose declared size does not read makes the sample damaged.
+    try {
+        for (const QList<XmlNode>& children : groups)
+            if (QString alias, coordinate; MisplacedAliasCell(children, tableSize, &alias, &coordinate)) {
+                m_worksheet = XmlNode();
+                *why = LoadErrorText(qor::str::kConsolAliasCellMisplaced)
+                           .arg(alias, coordinate, QDir::toNativeSeparators(path));
+                return false;
+            }
+    } catch (const XmlError& e) {
+        m_worksheet = XmlNode();
+        *why = LoadErrorText(qor::str::kConsolSampleUnreadable) + QDir::toNativeSeparators(path) + u'\n' +
+               e.message();
+        return false;
+    }
     if (QString first, second, cell; AliasClash(groups, &first, &second, &cell)) {
         m_worksheet = XmlNode();
         *why = cell.isEmpty() ? LoadErrorText(qor::str::kConsolAliasRepeated).arg(first, QDir::toNativeSeparators(path))

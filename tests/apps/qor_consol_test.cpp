@@ -392,6 +392,19 @@ TEST(QorConsol, AliasesThatShareACellOrANameOrHaveNoCellAreRefused) {
         for (const QString& n : k.named) EXPECT_TRUE(err.contains(n)) << n.toStdString() << "\n" << err.toStdString();
         EXPECT_FALSE(QFileInfo::exists(c.rep));
     }
+
+    // A sheet whose declared size does not read cannot place its aliases:
+    // the sample is unreadable, named with the attribute, never a crash.
+    QString badSize = twoSheetSample(QString::fromUtf8(kAliases));
+    badSize.replace(QStringLiteral("<Worksheet ss:Name=\"负债\"><Table ss:ExpandedColumnCount=\"4\" ss:ExpandedRowCount=\"10\"/>"),
+                    QStringLiteral("<Worksheet ss:Name=\"负债\"><Table ss:ExpandedColumnCount=\"4\" ss:ExpandedRowCount=\"6x\"/>"));
+    const ClientFolder c = clientWith("consol-alias-badsize", badSize,
+                                      {{"2004-03-01.xml", "<ReportData><SampleData><A2>3</A2></SampleData></ReportData>"}});
+    const auto r = consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'"));
+    EXPECT_EQ(r.exitCode, 1) << r.err.constData();
+    const QString err = QString::fromUtf8(r.err);
+    EXPECT_TRUE(err.contains(QStringLiteral("样表无法读取")) && err.contains(QStringLiteral("6x"))) << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(c.rep));
 }
 
 // Each period of a download has its own page with year, quarter and month
