@@ -164,7 +164,8 @@ QByteArray codePageOfDriver(quint8 id) {
         {0x50, 874},  {0x57, 1252}, {0x58, 1252}, {0x59, 1252}, {0x64, 852},  {0x65, 866},  {0x66, 865},
         {0x67, 861},  {0x6A, 737},  {0x6B, 857},  {0x6C, 863},  {0x78, 950},  {0x79, 949},  {0x7A, 936},
         {0x7B, 932},  {0x7C, 874},  {0x7D, 1255}, {0x7E, 1256}, {0x86, 737},  {0x87, 852},  {0x88, 857},
-        {0xC8, 1250}, {0xC9, 1251}, {0xCA, 1254}, {0xCB, 1253}, {0xCC, 1257},
+        {0xC8, 1250}, {0xC9, 1251}, {0xCA, 1254}, {0xCB, 1253}, {0xCC, 1257}, {0x04, 10000},
+        {0x96, 10007}, {0x97, 10029}, {0x98, 10006}, {0x68, 895}, {0x69, 620},
     };
     for (const Driver& d : kDrivers)
         if (d.id == id) return "CP" + QByteArray::number(d.codePage);
@@ -531,6 +532,7 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
                     bits = qFromLittleEndian(bits);
                     std::memcpy(&v, &bits, 8);
                     if (std::isfinite(v)) slot = v;
+                    else loss(LoadErrorText(str::kLossNumberNotFinite));
                     continue;
                 }
                 case 'T': {
@@ -593,9 +595,13 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
                     break;
                 }
                 case kBoolean: {
-                    const char c = text.isEmpty() ? '?' : text.at(0);
+                    // "?" is the format's own mark of a value never set, as
+                    // blanks are: no value, as an empty field of any type.
+                    if (text.isEmpty() || text == "?") break;
+                    const char c = text.size() == 1 ? text.at(0) : '\0';
                     if (c == 'T' || c == 't' || c == 'Y' || c == 'y') slot = true;
                     else if (c == 'F' || c == 'f' || c == 'N' || c == 'n') slot = false;
+                    else loss(LoadErrorText(str::kLossNotLogical));
                     break;
                 }
                 case kDate: {

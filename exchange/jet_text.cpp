@@ -280,14 +280,18 @@ QString qtDateFormat(const QString& format) {
     return out;
 }
 
-// A date column's value: by the section's format, else the unambiguous
-// forms every writer's dates take (yyyy-mm-dd, and m/d/yyyy as the
-// engine's own date literals are written), with or without a time.
+// A date column's value: by the section's format alone when it gives one
+// (a second convention would read "02/03/2024" in one column as February
+// beside "02.03.2024" as March), else the unambiguous forms every writer's
+// dates take (yyyy-mm-dd, and m/d/yyyy as the engine's own date literals
+// are written); with or without a time.
 QVariant readDate(const QString& text, const QString& format) {
     const QString t = text.trimmed();
     QStringList formats;
-    if (!format.isEmpty()) formats << qtDateFormat(format);
-    formats << QStringLiteral("yyyy-M-d") << QStringLiteral("M/d/yyyy") << QStringLiteral("yyyy/M/d");
+    if (!format.isEmpty())
+        formats << qtDateFormat(format);
+    else
+        formats << QStringLiteral("yyyy-M-d") << QStringLiteral("M/d/yyyy") << QStringLiteral("yyyy/M/d");
     for (const QString& f : std::as_const(formats)) {
         const QDate d = QDate::fromString(t, f);
         if (d.isValid()) return d;

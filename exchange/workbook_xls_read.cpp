@@ -166,15 +166,13 @@ Record recordAt(const QByteArray& s, qsizetype at, const WorkbookReadFailure& fa
 }
 
 // The converter's name for a CODEPAGE record's number, for the 8-bit
-// texts of a BIFF5 stream, through the one decoder of named code pages;
+// texts of a BIFF5 stream, from the one decoder of named code pages;
 // empty for a number no converter knows. Some writers put 1200 (UTF-16)
 // into a BIFF5 file, whose texts are one byte a character all the same:
 // they are read as the Western code page, as other spreadsheet programs
 // read them.
 QByteArray codePageName(int cp) {
-    if (cp == 1200 || cp == 21010 || cp == 32769) return codePageEncoding("1252");
-    if (cp == 10000 || cp == 32768) return codePageEncoding("MACINTOSH");
-    if (cp == 367) return codePageEncoding("ASCII");
+    if (cp == 1200 || cp == 21010) cp = 1252;
     return codePageEncoding(QByteArray::number(cp));
 }
 
@@ -487,6 +485,14 @@ private:
                     continue;
                 }
                 if (m_biff8 && (flags & 1)) {
+                    // A writer splits a text only between characters: a
+                    // record that ends inside one is damaged, and reading
+                    // on would take the next record's flag byte for half
+                    // of it.
+                    if (pos + 1 >= parts[part].data.size())
+                        m_fail(LoadErrorText(str::kXlsRecordDamaged)
+                                   .arg(recordName(parts[part].type))
+                                   .arg(parts[part].at));
                     const int lo = byte();
                     s.append(QChar(ushort(lo | byte() << 8)));
                 } else {

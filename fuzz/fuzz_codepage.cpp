@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1 || size > (256u << 10)) return 0;
     static const char* const names[] = {"GB2312",   "GBK",    "GB18030",      "CP936",     "UTF-8",
                                         "UTF-16LE", "UTF-16", "windows-1252", "bogus-name", "1253",
-                                        "CP1258",   "ISO-8859-7", "932", "OEM"};
+                                        "CP1258",   "ISO-8859-7", "932", "OEM", "10000",
+                                        "x-mac-greek", "720", "10005"};
     const QByteArray bytes(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     const QByteArray name = names[data[0] % (sizeof names / sizeof names[0])];
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <limits>
 
 #include "platform/codepage.h"
 #include "platform/compoundfile.h"
@@ -82,6 +83,82 @@ TEST(QorForeignTexts, DBaseIntoAReportNamesWhatDoesNotRead) {
     EXPECT_TRUE(odd.err.contains("0xF0")) << odd.err.constData();
 }
 
+// A Visual FoxPro table of a double (B) and a logical (L) field, by the
+// published layout: records 1.5/T, NaN/?, +inf/X, -inf/F.
+QByteArray foxDoubles() {
+    QByteArray out(32, '\0');
+    out[0] = 0x30;
+    out[4] = 4;
+    const int headerLength = 32 + 2 * 32 + 1 + 263;
+    out[8] = char(headerLength & 0xFF);
+    out[9] = char(headerLength >> 8);
+    out[10] = char(1 + 8 + 1);
+    out[29] = 0x7A;
+    const QList<QPair<QByteArray, QPair<char, int>>> fields{{"AMT", {'B', 8}}, {"OK", {'L', 1}}};
+    int offset = 1;
+    for (const auto& f : fields) {
+        QByteArray d(32, '\0');
+        d.replace(0, f.first.size(), f.first);
+        d[11] = f.second.first;
+        d[12] = char(offset);
+        d[16] = char(f.second.second);
+        if (f.second.first == 'B') d[17] = 2;
+        offset += f.second.second;
+        out += d;
+    }
+    out += '\r';
+    out += QByteArray(263, '\0');
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<double, char> records[] = {
+        {1.5, 'T'}, {std::numeric_limits<double>::quiet_NaN(), '?'}, {inf, 'X'}, {-inf, 'F'}};
+    for (const auto& [v, b] : records) {
+        out += ' ';
+        out += QByteArray(reinterpret_cast<const char*>(&v), 8);
+        out += b;
+    }
+    out += '\x1A';
+    return out;
+}
+
+// NaN and the infinities of a double field, and a logical that is none of
+// T, F, Y, N, "?": named with exit 3 through qor convert, CONVERT and a
+// workbook target, and INDB of the field fails naming it; never an empty
+// cell without a word.
+TEST(QorForeignTexts, FoxProDoublesThatAreNoNumberAreNamedOnEveryRoute) {
+    const QString dir = qortest::freshDir("qor-foreign-fox");
+    writeBytes(dir + "/v.dbf", foxDoubles());
+    const QString doubles = QStringLiteral("非数值或无穷大（导入为空值）：共3处，第一处在第2条记录的字段“AMT”");
+    const QString logical = QStringLiteral("不是T、F、Y、N的值（导入为空值）：共1处，第一处在第3条记录的字段“OK”");
+    auto in = qor({"convert", dir + "/v.dbf", dir + "/v.rep"});
+    EXPECT_EQ(in.exitCode, 3) << in.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(in.err).contains(doubles)) << in.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(in.err).contains(logical)) << in.err.constData();
+    EXPECT_EQ(text(qor({"get", dir + "/v.rep", "1", "1", "1"}).out), QStringLiteral("1.5"));
+
+    auto xlsx = qor({"convert", dir + "/v.dbf", dir + "/v.xlsx"});
+    EXPECT_EQ(xlsx.exitCode, 3) << xlsx.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(xlsx.err).contains(doubles)) << xlsx.err.constData();
+
+    const QString rep = dir + "/r.rep";
+    ASSERT_EQ(qor({"new", rep, "--rows", "2", "--cols", "2", "--pages", "1"}).exitCode, 0);
+    QFile script(dir + "/c.shl");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("CONVERT \"%1\" TO \"%2\"\n").arg(dir + "/v.dbf", dir + "/c.rep").toUtf8());
+    script.close();
+    auto converted = qor({"run", dir + "/c.shl", rep});
+    EXPECT_EQ(converted.exitCode, 3) << converted.err.constData() << converted.out.constData();
+    EXPECT_TRUE(QString::fromUtf8(converted.err + converted.out).contains(doubles))
+        << converted.err.constData() << converted.out.constData();
+
+    QFile indb(dir + "/i.shl");
+    ASSERT_TRUE(indb.open(QIODevice::WriteOnly));
+    indb.write(QStringLiteral("LET A1 = INDB(\"%1\", \"\", \"AMT\", 3)\n").arg(dir + "/v.dbf").toUtf8());
+    indb.close();
+    auto read = qor({"run", dir + "/i.shl", rep});
+    EXPECT_EQ(read.exitCode, 1) << read.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(read.err).contains(QStringLiteral("第2条记录的字段“AMT”"))) << read.err.constData();
+}
+
 // A cell " lead" written to a .dbf keeps its blank, as an independent
 // reader sees it, and comes back with it.
 TEST(QorForeignTexts, LeadingBlanksSurviveADBaseRoundTrip) {
@@ -108,7 +185,7 @@ TEST(QorForeignTexts, LeadingBlanksSurviveADBaseRoundTrip) {
 // date the format cannot read fails the formula with its field and record.
 TEST(QorForeignTexts, IndbComparesTextFileDatesAsDates) {
     const QString dir = qortest::freshDir("qor-foreign-indb");
-    writeBytes(dir + "/d.txt", "N,D\r\n1,1/9/2024\r\n2,09.01.2024\r\n3,2024-01-09\r\n4,10.01.2024\r\n");
+    writeBytes(dir + "/d.txt", "N,D\r\n1,09.01.2024\r\n2,09.01.2024\r\n3,09.01.2024\r\n4,10.01.2024\r\n");
     writeBytes(dir + "/Schema.ini",
                "[d.txt]\r\nColNameHeader=True\r\nFormat=CSVDelimited\r\nDateTimeFormat=dd.mm.yyyy\r\n"
                "Col1=N Double\r\nCol2=D Date\r\n");
@@ -132,6 +209,13 @@ TEST(QorForeignTexts, IndbComparesTextFileDatesAsDates) {
 
     writeBytes(dir + "/d.txt", "N,D\r\n1,09.01.2024\r\n2,31.02.2024\r\n");
     auto failed = qor({"run", dir + "/s.shl", rep});
+    EXPECT_EQ(failed.exitCode, 1) << failed.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(failed.err).contains(QStringLiteral("第2条记录的字段“D”"))) << failed.err.constData();
+
+    // Another convention in the same column is no date of the section's
+    // format: named, never read as the first of September.
+    writeBytes(dir + "/d.txt", "N,D\r\n1,09.01.2024\r\n2,01/09/2024\r\n");
+    failed = qor({"run", dir + "/s.shl", rep});
     EXPECT_EQ(failed.exitCode, 1) << failed.err.constData();
     EXPECT_TRUE(QString::fromUtf8(failed.err).contains(QStringLiteral("第2条记录的字段“D”"))) << failed.err.constData();
 }

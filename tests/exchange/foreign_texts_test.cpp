@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QtEndian>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 #include "exchange/datafileconvert.h"
 #include "exchange/dbreaders.h"
@@ -149,48 +151,107 @@ QByteArray dbfBytes(quint8 version, quint8 driver, const QList<DbfField>& fields
 // One text in a code page: its bytes in that code page and the text.
 struct Sample {
     int codePage;
-    quint8 driver;  // the language driver byte naming it; 0 for none
     const char* hex;
     const char* text;
 };
 
-// Bytes as Python's codecs give them for the text.
+// Every code page a BIFF5 book's CODEPAGE record can give, which are also
+// those a ".cpg" file or a Schema.ini CharacterSet names by number. Bytes
+// as Python's codecs give them for the text (Perl's Encode for Hebrew
+// Macintosh, which Python lacks).
 const Sample kSamples[] = {
-    {1250, 0xC8, "a3f3649f", "Łódź"},
-    {1251, 0xC9, "cff0e8e2e5f2", "Привет"},
-    {1252, 0x03, "4372e86d65206272fb6ce965", "Crème brûlée"},
-    {1253, 0xCB, "c5ebebe7ede9eadc", "Ελληνικά"},
-    {1254, 0xCA, "49fefd6b", "Işık"},
-    {1255, 0x7D, "f9ece5ed", "שלום"},
-    {1256, 0x7E, "d3e1c7e3", "سلام"},
-    {1257, 0xCC, "c0fe756f6c6173", "Ąžuolas"},
-    {1258, 0, "d0e0", "Đà"},
-    {866, 0x26, "8fe0a8a2a5e2", "Привет"},
-    {874, 0x7C, "cac7d1cab4d5", "สวัสดี"},
-    {932, 0x7B, "93fa967b8cea", "日本語"},
-    {949, 0x79, "c7d1b1b9beee", "한국어"},
-    {950, 0x78, "a4a4a4e5", "中文"},
-    {936, 0x7A, "d6d0cec4", "中文"},
+    {367, "506c61696e", "Plain"},
+    {437, "43728a6d65206272966c8265", "Crème brûlée"},
+    {720, "abe99fea", "سلام"},
+    {737, "84a2a29ea4a0a1e1", "Ελληνικά"},
+    {775, "ada264a5", "Łódź"},
+    {850, "43728a6d65206272966c8265", "Crème brûlée"},
+    {852, "9da264ab", "Łódź"},
+    {855, "dde1b7eba8e5", "Привет"},
+    {857, "499f8d6b", "Işık"},
+    {858, "43728a6d6520d5", "Crème €"},
+    {860, "4187846f", "Ação"},
+    {861, "8da2728c7572", "Þórður"},
+    {862, "998c858d", "שלום"},
+    {863, "43728a6d65206272966c8265", "Crème brûlée"},
+    {864, "bc9eef2094", "ﺱﻼﻡ ½"},
+    {865, "539b72656e", "Søren"},
+    {866, "8fe0a8a2a5e2", "Привет"},
+    {869, "a8e5e5e1e7e3e49b", "Ελληνικά"},
+    {874, "cac7d1cab4d5", "สวัสดี"},
+    {932, "93fa967b8cea", "日本語"},
+    {936, "d6d0cec4", "中文"},
+    {949, "c7d1b1b9beee", "한국어"},
+    {950, "a4a4a4e5", "中文"},
+    {1250, "a3f3649f", "Łódź"},
+    {1251, "cff0e8e2e5f2", "Привет"},
+    {1252, "4372e86d65206272fb6ce965", "Crème brûlée"},
+    {1253, "c5ebebe7ede9eadc", "Ελληνικά"},
+    {1254, "49fefd6b", "Işık"},
+    {1255, "f9ece5ed", "שלום"},
+    {1256, "d3e1c7e3", "سلام"},
+    {1257, "d9f364ea", "Łódź"},
+    {1258, "d0e0", "Đà"},
+    {1361, "d0658a82b4e1", "한국어"},
+    {10000, "43728f6d652062729e6c8e65", "Crème brûlée"},
+    {10001, "93fa967b8cea", "日本語"},
+    {10002, "a4a4a4e5", "中文"},
+    {10003, "c7d1b1b9beee", "한국어"},
+    {10004, "d3e4c7e5", "سلام"},
+    {10005, "f9ece5ed", "שלום"},
+    {10006, "b6ecece8eee9ebc0", "Ελληνικά"},
+    {10007, "8ff0e8e2e5f2", "Привет"},
+    {10008, "d6d0cec4", "中文"},
+    {10029, "fc976490", "Łódź"},
+    {10079, "de9772dd7572", "Þórður"},
+    {10081, "49dfdd6b", "Işık"},
+    {32768, "43728f6d652062729e6c8e65", "Crème brûlée"},
+    {32769, "4372e86d65206272fb6ce965", "Crème brûlée"},
+};
+
+// The language driver bytes of dBASE and FoxPro tables and the code page
+// each names, as the drivers publish them.
+const std::pair<quint8, int> kDriverBytes[] = {
+    {0x01, 437},  {0x02, 850},  {0x03, 1252},  {0x04, 10000}, {0x08, 865},  {0x09, 437},  {0x0A, 850},
+    {0x0B, 437},  {0x0D, 437},  {0x0E, 850},   {0x0F, 437},   {0x10, 850},  {0x11, 437},  {0x12, 850},
+    {0x13, 932},  {0x14, 850},  {0x15, 437},   {0x16, 850},   {0x17, 865},  {0x18, 437},  {0x19, 437},
+    {0x1A, 850},  {0x1B, 437},  {0x1C, 863},   {0x1D, 850},   {0x1F, 852},  {0x22, 852},  {0x23, 852},
+    {0x24, 860},  {0x25, 850},  {0x26, 866},   {0x37, 850},   {0x40, 852},  {0x4D, 936},  {0x4E, 949},
+    {0x4F, 950},  {0x50, 874},  {0x57, 1252},  {0x58, 1252},  {0x59, 1252}, {0x64, 852},  {0x65, 866},
+    {0x66, 865},  {0x67, 861},  {0x6A, 737},   {0x6B, 857},   {0x6C, 863},  {0x78, 950},  {0x79, 949},
+    {0x7A, 936},  {0x7B, 932},  {0x7C, 874},   {0x7D, 1255},  {0x7E, 1256}, {0x86, 737},  {0x87, 852},
+    {0x88, 857},  {0x96, 10007}, {0x97, 10029}, {0x98, 10006}, {0xC8, 1250}, {0xC9, 1251}, {0xCA, 1254},
+    {0xCB, 1253}, {0xCC, 1257},
 };
 
 QString sampleText(const Sample& s) { return QString::fromUtf8(s.text); }
 QByteArray sampleBytes(const Sample& s) { return QByteArray::fromHex(s.hex); }
+const Sample* sampleOf(int codePage) {
+    for (const Sample& s : kSamples)
+        if (s.codePage == codePage) return &s;
+    return nullptr;
+}
 
-// Every code page, named by the language driver byte, by a ".cpg" file and
-// by a Schema.ini CharacterSet, reads its own text; never another.
+// Every code page, named by a ".cpg" file and by a Schema.ini
+// CharacterSet, and every language driver byte, reads its own text;
+// never another.
 TEST(ForeignTexts, EveryCodePageTheConvertersKnowReadsItsOwnText) {
+    const QList<DbfField> fields{{"NAME", 'C', 20}, {"N", 'N', 4}};
+    for (const auto& [driver, codePage] : kDriverBytes) {
+        SCOPED_TRACE(driver);
+        const Sample* s = sampleOf(codePage);
+        ASSERT_TRUE(s) << codePage;
+        const QString dir = testDir();
+        writeBytes(dir + "/bydriver.dbf", dbfBytes(0x03, driver, fields, {{sampleBytes(*s), "1"}}));
+        const Kept k = readDbf(dir + "/bydriver.dbf");
+        ASSERT_EQ(k.rows.size(), 1);
+        EXPECT_EQ(k.rows[0][0].toString(), sampleText(*s));
+        EXPECT_TRUE(k.named.isEmpty()) << k.namedText().toStdString();
+    }
     for (const Sample& s : kSamples) {
         SCOPED_TRACE(s.codePage);
         const QString dir = testDir();
-        const QList<DbfField> fields{{"NAME", 'C', 20}, {"N", 'N', 4}};
         const QList<QList<QByteArray>> records{{sampleBytes(s), "1"}};
-        if (s.driver) {
-            writeBytes(dir + "/bydriver.dbf", dbfBytes(0x03, s.driver, fields, records));
-            const Kept k = readDbf(dir + "/bydriver.dbf");
-            ASSERT_EQ(k.rows.size(), 1);
-            EXPECT_EQ(k.rows[0][0].toString(), sampleText(s));
-            EXPECT_TRUE(k.named.isEmpty()) << k.namedText().toStdString();
-        }
         // A ".cpg" beside the table wins over the driver byte.
         writeBytes(dir + "/bycpg.dbf", dbfBytes(0x03, 0x57, fields, records));
         writeBytes(dir + "/bycpg.cpg", QByteArray::number(s.codePage) + "\r\n");
@@ -205,6 +266,14 @@ TEST(ForeignTexts, EveryCodePageTheConvertersKnowReadsItsOwnText) {
         k = readText(dir + "/t.csv");
         ASSERT_EQ(k.rows.size(), 1);
         EXPECT_EQ(k.rows[0][0].toString(), sampleText(s));
+    }
+    // The drivers' two code pages no converter of this system knows
+    // (Kamenický and Mazovia) are named by their number, never guessed.
+    for (const auto& [driver, name] : {std::pair<quint8, const char*>{0x68, "CP895"}, {0x69, "CP620"}}) {
+        const QString dir = testDir();
+        writeBytes(dir + "/t.dbf", dbfBytes(0x03, driver, fields, {{"\x80\xA0", "1"}}));
+        const Kept k = readDbf(dir + "/t.dbf");
+        EXPECT_TRUE(k.namedText().contains(QLatin1String(name))) << k.namedText().toStdString();
     }
 }
 
@@ -500,6 +569,46 @@ TEST(ForeignTexts, VisualFoxProCurrencyAndBinaryMemos) {
     EXPECT_TRUE(named.contains(QStringLiteral("二进制备注（未导入）：共1处，第一处在第2条记录"))) << named.toStdString();
 }
 
+// A Visual FoxPro double holding NaN or an infinity is no number a cell
+// holds: empty and named, as an N field's "inf" is. A logical's "?" (and
+// blank) is the format's mark of a value never set: empty, as any empty
+// field; anything but T, F, Y, N besides is named.
+TEST(ForeignTexts, VisualFoxProDoublesAndLogicalsThatAreNoValue) {
+    const QString dir = testDir();
+    auto dbl = [](double v) {
+        QByteArray b(8, '\0');
+        quint64 bits = 0;
+        std::memcpy(&bits, &v, 8);
+        qToLittleEndian(bits, reinterpret_cast<uchar*>(b.data()));
+        return b;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const QList<DbfField> fields{{"AMT", 'B', 8, 2}, {"OK", 'L', 1}};
+    writeBytes(dir + "/b.dbf", dbfBytes(0x30, 0x7A, fields,
+                                        {{dbl(1.5), "T"},
+                                         {dbl(std::numeric_limits<double>::quiet_NaN()), "?"},
+                                         {dbl(inf), "X"},
+                                         {dbl(-inf), "n"},
+                                         {dbl(-0.25), " "}}));
+    const Kept k = readDbf(dir + "/b.dbf");
+    ASSERT_EQ(k.rows.size(), 5);
+    EXPECT_DOUBLE_EQ(k.rows[0][0].toDouble(), 1.5);
+    EXPECT_TRUE(k.rows[0][1].toBool());
+    for (int r : {1, 2, 3}) EXPECT_FALSE(k.rows[r][0].isValid()) << r;
+    EXPECT_DOUBLE_EQ(k.rows[4][0].toDouble(), -0.25);
+    EXPECT_FALSE(k.rows[1][1].isValid());  // "?": never set, not False
+    EXPECT_FALSE(k.rows[2][1].isValid());
+    ASSERT_TRUE(k.rows[3][1].isValid());
+    EXPECT_FALSE(k.rows[3][1].toBool());
+    EXPECT_FALSE(k.rows[4][1].isValid());
+    const QString named = k.namedText();
+    ASSERT_EQ(k.named.size(), 2) << named.toStdString();
+    EXPECT_TRUE(named.contains(QStringLiteral("非数值或无穷大（导入为空值）：共3处，第一处在第2条记录的字段“AMT”")))
+        << named.toStdString();
+    EXPECT_TRUE(named.contains(QStringLiteral("不是T、F、Y、N的值（导入为空值）：共1处，第一处在第3条记录的字段“OK”")))
+        << named.toStdString();
+}
+
 // dBASE 7: 48-byte field descriptors after a 68-byte header; C, N, F, D
 // and L read, the other kinds left out and named.
 TEST(ForeignTexts, DBase7TablesRead) {
@@ -559,14 +668,34 @@ TEST(ForeignTexts, TextFilesBySchemaIni) {
     EXPECT_EQ(k.rows[1][2].toDouble(), 0);
     EXPECT_EQ(k.rows[2][2].toDouble(), 0);
     EXPECT_FALSE(k.rows[3][2].isValid());
-    for (int r = 0; r < 3; ++r) EXPECT_EQ(k.rows[r][3].toDate(), QDate(2024, 1, 9)) << r;
-    EXPECT_FALSE(k.rows[3][3].isValid());
+    // The section's format alone reads: "1/9/2024" and "2024-01-09" are
+    // another convention in the same column, named, never guessed.
+    EXPECT_EQ(k.rows[0][3].toDate(), QDate(2024, 1, 9));
+    for (int r = 1; r < 4; ++r) EXPECT_FALSE(k.rows[r][3].isValid()) << r;
     const QString named = k.namedText();
     // Each field named on its own line, with its count and first record.
     EXPECT_TRUE(named.contains(QStringLiteral("共2处，第一处在第3条记录的字段“V”"))) << named.toStdString();
     EXPECT_TRUE(named.contains(QStringLiteral("共2处，第一处在第3条记录的字段“C”"))) << named.toStdString();
     EXPECT_TRUE(named.contains(QStringLiteral("共1处，第一处在第4条记录的字段“B”"))) << named.toStdString();
-    EXPECT_TRUE(named.contains(QStringLiteral("共1处，第一处在第4条记录的字段“D”"))) << named.toStdString();
+    EXPECT_TRUE(named.contains(QStringLiteral("共3处，第一处在第2条记录的字段“D”"))) << named.toStdString();
+
+    // Without a format the unambiguous forms read, and "02.03.2024" does
+    // not: no form of its own is guessed for it.
+    writeBytes(dir + "/Schema.ini", "[s.csv]\r\nColNameHeader=True\r\nCol1=D Date\r\n");
+    writeBytes(dir + "/s.csv", "D\r\n02/03/2024\r\n2024-03-02\r\n02.03.2024\r\n");
+    k = readText(dir + "/s.csv");
+    ASSERT_EQ(k.rows.size(), 3);
+    EXPECT_EQ(k.rows[0][0].toDate(), QDate(2024, 2, 3));
+    EXPECT_EQ(k.rows[1][0].toDate(), QDate(2024, 3, 2));
+    EXPECT_FALSE(k.rows[2][0].isValid());
+    // With one, a time after the date still reads by it.
+    writeBytes(dir + "/Schema.ini", "[s.csv]\r\nColNameHeader=True\r\nDateTimeFormat=dd.mm.yyyy\r\nCol1=D Date\r\n");
+    writeBytes(dir + "/s.csv", "D\r\n02.03.2024 10:30:00\r\n02/03/2024\r\n");
+    k = readText(dir + "/s.csv");
+    ASSERT_EQ(k.rows.size(), 2);
+    EXPECT_EQ(k.rows[0][0].toDateTime(), QDateTime(QDate(2024, 3, 2), QTime(10, 30)));
+    EXPECT_FALSE(k.rows[1][0].isValid());
+    EXPECT_TRUE(k.namedText().contains(QStringLiteral("共1处，第一处在第2条记录的字段“D”"))) << k.namedText().toStdString();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <cstring>
 
+#include "engine/messages.h"
 #include "exchange/workbook_model.h"
 #include "exchange/workbook_read.h"
 #include "platform/codepage.h"
@@ -246,6 +247,106 @@ TEST_F(XlsImport, DamagedStreamsAreRefusedWithTheirRecord) {
     } catch (const XlError& e) {
         EXPECT_TRUE(e.description.contains(QStringLiteral("超出了能读取的限度")))
             << e.description.toStdString();
+    }
+}
+
+// A BIFF8 stream of one sheet whose A1 is shared string 0: the SST data
+// given record by record (the first goes into the SST, the rest into
+// CONTINUE records), a font, a style, the sheet and its LABELSST.
+QByteArray biff8Book(const QList<QByteArray>& sstParts) {
+    Stream g;
+    g.rec(0x0809, u16(0x0600) + u16(0x0005) + u16(0) + u16(0) + u32(0) + u32(0));
+    g.rec(0x0031, u16(200) + u16(0) + u16(0x7FFF) + u16(400) + u16(0) + QByteArray(4, '\0') +
+                      QByteArray(1, 5) + QByteArray(1, 0) + "Arial");
+    g.rec(0x00E0, u16(0) + u16(0) + u16(1) + QByteArray(1, 0x20) + QByteArray(3, '\0') + u32(0) + u32(0) + u16(0));
+    g.rec(0x00FC, sstParts.value(0));
+    for (qsizetype i = 1; i < sstParts.size(); ++i) g.rec(0x003C, sstParts[i]);
+    const qsizetype boundAt = g.b.size();
+    g.rec(0x0085, u32(0) + QByteArray(2, '\0') + QByteArray(1, 6) + QByteArray(1, 0) + "Sheet1");
+    g.rec(0x000A, {});
+    g.b.replace(boundAt + 4, 4, u32(uint32_t(g.b.size())));
+    g.rec(0x0809, u16(0x0600) + u16(0x0010) + u16(0) + u16(0) + u32(0) + u32(0));
+    g.rec(0x00FD, u16(0) + u16(0) + u16(0) + u32(0));
+    g.rec(0x000A, {});
+    return g.b;
+}
+
+QByteArray utf16(const QString& s) {
+    QByteArray b;
+    for (QChar c : s) b += u16(c.unicode());
+    return b;
+}
+
+// A shared string goes on in a CONTINUE that starts with its own flag
+// byte, which may change the width; a record that ends inside a UTF-16
+// character is damaged, named with its offset, as the independent reader
+// refuses it too.
+TEST_F(XlsImport, SharedStringsSplitBetweenRecords) {
+    const QString total = QStringLiteral("营业收入合计");
+    const QByteArray head = u32(1) + u32(1) + u16(int(total.size())) + QByteArray(1, 1);
+    const QByteArray wide = utf16(total);
+    auto a1 = [](const QByteArray& stream) {
+        const auto wb = ReadBiffWorkbook(stream, QStringLiteral("split.xls"));
+        const XlCell* c = wb->sheet(1)->findCell(1, 1);
+        return c ? c->text : QString();
+    };
+    // Between characters: whole, the rest wide or, by its flag, 8-bit.
+    EXPECT_EQ(a1(biff8Book({head + wide.left(6), QByteArray(1, 1) + wide.mid(6)})), total);
+    EXPECT_EQ(a1(biff8Book({head, QByteArray(1, 1) + wide})), total);
+    const QByteArray mixed = u32(1) + u32(1) + u16(5) + QByteArray(1, 1) + utf16(QStringLiteral("营业"));
+    EXPECT_EQ(a1(biff8Book({mixed, QByteArray(1, 0) + "abc"})), QStringLiteral("营业abc"));
+    // Rich-text runs after the characters go on without a flag byte.
+    const QByteArray rich = u32(1) + u32(1) + u16(2) + QByteArray(1, 0x09) + u16(1) + utf16(QStringLiteral("营业"));
+    EXPECT_EQ(a1(biff8Book({rich + u16(0), u16(0)})), QStringLiteral("营业"));
+
+    // Inside a character: 5 of the 12 bytes, then the flag byte.
+    const QByteArray cut = biff8Book({head + wide.left(5), QByteArray(1, 1) + wide.mid(5)});
+    const QString why = failureOf(cut);
+    const qsizetype sstAt = cut.indexOf(QByteArray("\xFC\x00", 2));
+    EXPECT_TRUE(why.contains(LoadErrorText(str::kXlsRecordDamaged).arg(QStringLiteral("SST")).arg(sstAt)))
+        << why.toStdString();
+    // The same inside a CONTINUE, which is named then.
+    const QByteArray cut2 = biff8Book({head + wide.left(4), QByteArray(1, 1) + wide.mid(4, 3), QByteArray(1, 1) + wide.mid(7)});
+    const qsizetype continueAt = cut2.indexOf(QByteArray("\x3C\x00", 2));
+    EXPECT_TRUE(failureOf(cut2).contains(
+        LoadErrorText(str::kXlsRecordDamaged).arg(QStringLiteral("CONTINUE")).arg(continueAt)))
+        << failureOf(cut2).toStdString();
+    if (qortest::needPythonModule("xlrd")) {
+        writeCompound(dir + "/cut.xls", QStringLiteral("Workbook"), cut);
+        writeCompound(dir + "/whole.xls", QStringLiteral("Workbook"),
+                      biff8Book({head + wide.left(6), QByteArray(1, 1) + wide.mid(6)}));
+        const auto r = qortest::python("import sys, xlrd\n"
+                                       "print(xlrd.open_workbook(sys.argv[1]).sheet_by_index(0).cell_value(0, 0))\n"
+                                       "try:\n"
+                                       "    v = xlrd.open_workbook(sys.argv[2]).sheet_by_index(0).cell_value(0, 0)\n"
+                                       "    print(v == sys.argv[3])\n"
+                                       "except Exception:\n"
+                                       "    print('refused')\n",
+                                       {dir + "/whole.xls", dir + "/cut.xls", total});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        const QStringList lines = QString::fromUtf8(r.out).trimmed().split(u'\n');
+        ASSERT_EQ(lines.size(), 2) << r.out.constData();
+        EXPECT_EQ(lines[0].trimmed(), total);
+        EXPECT_NE(lines[1].trimmed(), QStringLiteral("True")) << r.out.constData();
+    }
+
+    // What the engine writes splits its long texts between characters at
+    // every offset a record leaves: all of them read back.
+    XlWorkbook wb(1);
+    XlWorksheet* sheet = wb.sheet(1);
+    QStringList texts;
+    for (int i = 0; i < 40; ++i) {
+        QString t = QString(i, QLatin1Char('a'));
+        for (int k = 0; k < 300 + i * 7; ++k) t.append(QChar(0x4E00 + (k * 31 + i) % 5000));
+        texts.append(t);
+        sheet->range(QStringLiteral("A%1").arg(i + 1)).setText(t);
+    }
+    wb.saveAs(dir + "/long.xls");
+    const auto back = ReadWorkbookFile(dir + "/long.xls");
+    for (int i = 0; i < texts.size(); ++i) {
+        const XlCell* c = back->sheet(1)->findCell(i + 1, 1);
+        ASSERT_TRUE(c) << i;
+        EXPECT_EQ(c->text, texts[i]) << i;
     }
 }
 
