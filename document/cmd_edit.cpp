@@ -5,7 +5,9 @@
 #include "document/cmd_support.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_commandhook.h"
+#include "engine/creportfile.h"
 #include "engine/creporthandle.h"
+#include "engine/csheetpage.h"
 #include "engine/messages.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
@@ -370,15 +372,44 @@ int ApplyDeleteDlg(CQorsDoc& doc, const DeleteDlgMembers& m) {
     if (!m.list.trimmed().isEmpty()) {
         QList<int> items;
         if (!ParseRowColList(0, m.list, &items)) return kRefused;
-        // From the highest down, so the numbers still to go keep their
-        // meaning; a number listed twice would otherwise take its
-        // neighbour with it.
         std::sort(items.begin(), items.end(), std::greater<int>());
         items.erase(std::unique(items.begin(), items.end()), items.end());
+        // The whole list is checked before anything goes: a delete stopped
+        // half-way would leave a table nobody asked for.
+        const int total = m.mode == 1   ? r->GetRowCount()
+                          : m.mode == 2 ? r->GetColCount()
+                                        : r->GetPageCount();
         for (int item : items) {
-            status = r->DeleteRowColPage(item, 1, m.mode - 1);
-            if (status) break;
-            changed = true;
+            if (item < 1 || item > total) {
+                ShowMessageText(
+                    LoadErrorText(str::kDeleteListOutside).arg(item).arg(lineWord(m.mode)).arg(total));
+                return kRefused;
+            }
+        }
+        if (m.mode != 3 && items.size() >= total) {
+            ShowMessageText(LoadErrorText(str::kDeleteKeepsOneLine).arg(lineWord(m.mode)).arg(total));
+            return kRefused;
+        }
+        if (m.mode == 3) {
+            // From the highest down, so the numbers still to go keep their
+            // meaning.
+            for (int item : items) {
+                status = r->DeleteRowColPage(item, 1, 2);
+                if (status) break;
+                changed = true;
+            }
+        } else {
+            // One step for the whole list, so it is done whole or not at all.
+            CReportFile* file = r->GetReportFile();
+            RemapMatrix step = RemapMatrix::identity(file->GetRowCount(), file->GetColCount());
+            for (int item : items) {
+                if (m.mode == 1)
+                    step.deleteRows(uint16_t(item), 1);
+                else
+                    step.deleteCols(uint16_t(item), 1);
+            }
+            status = file->RemapTable(step);
+            changed = !status;
         }
     }
     if (!status && m.mode == 3 && !m.condition.trimmed().isEmpty()) {

@@ -250,3 +250,73 @@ TEST(CmdEdit, FindCommandTexts) {
     EXPECT_EQ(BuildFindCommand(0, {"年", "", "2004"}, -1, {}), QString());
     EXPECT_EQ(BuildFindCommand(0, {"年", "=", "2004"}, 0, {"月", ">=", ""}), QString());
 }
+
+// A list that cannot be done whole does nothing: no row or column goes,
+// so the saved report is the same to the byte.
+TEST(CmdEdit, DeleteListThatCannotBeDoneWholeLeavesTheReportAsItWas) {
+    UiRecorder ui;
+    const QString path = testDir() + "/del2.rep";
+    {
+        auto doc = newDoc(8, 4);
+        CReportHandle* r = doc->GetReport();
+        int kind = 1, start = 3, extent = 8;
+        ASSERT_EQ(r->AccessVarArea(1, &kind, &start, &extent), 0);
+        CellArea a = CellArea::cell(6, 4);
+        ASSERT_EQ(r->SetAreaFormula(&a, QStringLiteral("D5*2")), 0);
+        a = CellArea::cell(7, 3);
+        ASSERT_EQ(r->SetAreaFormula(&a, QStringLiteral("D5+1")), 0);
+        ASSERT_TRUE(doc->EnterDataState());
+        ASSERT_EQ(r->AppendRowColPage(1, 2), 0);
+        for (int page = 1; page <= 2; ++page)
+            ASSERT_EQ(r->SetCellValue(CellValue::ofNumber(54), 5, 4, page), 0);
+        ASSERT_TRUE(doc->Files().OnSaveDocument(path));
+    }
+    const QByteArray original = fileBytes(path);
+    ASSERT_FALSE(original.isEmpty());
+
+    CQorsDoc doc;
+    ASSERT_TRUE(doc.Files().OnOpenDocument(path));
+    ASSERT_TRUE(doc.EnterFormatState());
+    struct Case {
+        int mode;
+        QString list;
+        QString said;
+    };
+    const QString row = LoadErrorText(qor::str::kWhatRow), col = LoadErrorText(qor::str::kColumnWord);
+    const Case cases[] = {
+        {2, "1,2,3,4", LoadErrorText(qor::str::kDeleteKeepsOneLine).arg(col).arg(4)},
+        {2, "4,3,2,1,1", LoadErrorText(qor::str::kDeleteKeepsOneLine).arg(col).arg(4)},
+        {1, "1-8", LoadErrorText(qor::str::kDeleteKeepsOneLine).arg(row).arg(8)},
+        {1, "2,9", LoadErrorText(qor::str::kDeleteListOutside).arg(9).arg(row).arg(8)},
+        {2, "0,1", LoadErrorText(qor::str::kDeleteListOutside).arg(0).arg(col).arg(4)},
+        {3, "1,3", LoadErrorText(qor::str::kDeleteListOutside)
+                       .arg(3)
+                       .arg(LoadErrorText(qor::str::kPageWord))
+                       .arg(2)},
+    };
+    for (const Case& c : cases) {
+        ui.messages.clear();
+        DeleteDlgMembers m = PresetDeleteDlg(doc, c.mode);
+        m.list = c.list;
+        EXPECT_NE(ApplyDeleteDlg(doc, m), 0) << c.list.toStdString();
+        EXPECT_EQ(ui.messages, QStringList{c.said}) << c.list.toStdString();
+        EXPECT_EQ(doc.GetReport()->GetRowCount(), 8);
+        EXPECT_EQ(doc.GetReport()->GetColCount(), 4);
+        EXPECT_EQ(doc.GetReport()->GetPageCount(), 2);
+    }
+    ASSERT_TRUE(doc.EnterDataState());
+    ASSERT_TRUE(doc.Files().OnSaveDocument(path));
+    doc.Files().OnCloseDocument();
+    EXPECT_EQ(fileBytes(path), original);
+
+    // A list that can be done goes whole, in one step.
+    CQorsDoc again;
+    ASSERT_TRUE(again.Files().OnOpenDocument(path));
+    ASSERT_TRUE(again.EnterFormatState());
+    DeleteDlgMembers m = PresetDeleteDlg(again, 2);
+    m.list = QStringLiteral("1,2,3");
+    EXPECT_EQ(ApplyDeleteDlg(again, m), 0);
+    EXPECT_EQ(again.GetReport()->GetColCount(), 1);
+    ASSERT_TRUE(again.EnterDataState());
+    EXPECT_EQ(again.GetReport()->GetCellText(5, 1, 2), QStringLiteral("54"));
+}
