@@ -7,11 +7,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QVBoxLayout>
 #include <limits>
 
 #include "dialogs/dlgbuild.h"
+#include "dialogs/dlgexchange.h"
 #include "dialogs/rowcolpage_logic.h"
 #include "engine/messages.h"
 #include "resources/stringtable.h"
@@ -61,11 +61,21 @@ CInsertCountDlg::CInsertCountDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     m_label = item(m_items, IDC_LABEL, new QLabel(this));
-    m_count = item(m_items, IDC_COUNT, new QSpinBox(this));
+    m_count = item(m_items, IDC_COUNT, new QLineEdit(this));
     row->addWidget(m_label);
     row->addWidget(m_count);
+    // The arrows step inside the mode's range; what is typed is read as
+    // typed, so a count outside it is told rather than quietly replaced.
+    row->addWidget(AttachSpin(this, IDC_SPIN, m_count, [this](const QString& text, int delta) {
+        return QString::number(stepSpin(text.trimmed().toInt(), delta, 1, countMaximum()));
+    }));
     layout->addLayout(row);
     addButtons(this, IDD, m_items, layout);
+}
+
+int32_t CInsertCountDlg::countMaximum() const {
+    const int32_t maximum = InsertCountModeOf(mode).maximum;
+    return maximum ? maximum : std::numeric_limits<int32_t>::max();
 }
 
 bool CInsertCountDlg::OnInitDialog() {
@@ -73,16 +83,14 @@ bool CInsertCountDlg::OnInitDialog() {
     setWindowTitle(info.captionId ? stringOr(info.captionId, QString())
                                   : caption(IDD, windowTitle()));
     if (info.labelId) m_label->setText(stringOr(info.labelId, QString()));
-    // The spin keeps the count inside the mode's range; other modes take
-    // any positive count.
-    m_count->setRange(1, info.maximum ? info.maximum : std::numeric_limits<int32_t>::max());
-    m_count->setValue(count);
+    m_count->setText(QString::number(count));
+    m_count->selectAll();
     return true;
 }
 
 void CInsertCountDlg::OnOK() {
-    const int32_t value = m_count->value();
-    if (!InsertCountAccepted(value, mode)) return;
+    int32_t value = 0;
+    if (RefuseOn(this, ExchangeInt(m_count->text(), 1, countMaximum(), IDC_COUNT, &value))) return;
     count = value;
     QDialog::accept();
 }

@@ -13,25 +13,27 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QSpinBox;
 
 class CInsertCountDlg : public CQorDialog, public qor::InsertCountDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 182, IDC_COUNT = 1000, IDC_LABEL = 1069;
+    static constexpr int IDD = 182, IDC_COUNT = 1000, IDC_SPIN = 1001, IDC_LABEL = 1069;
 
     explicit CInsertCountDlg(QWidget* parent = nullptr);
-    // Caption, label and count range by mode; DoModal runs it.
+    // Caption and label by mode; DoModal runs it.
     bool OnInitDialog() override;
 
 public slots:
+    // A count that is no whole number or lies outside 1 .. the mode's
+    // maximum is refused naming the range; the dialog stays open.
     void OnOK() override;
 
-
 private:
+    int32_t countMaximum() const;
+
     QLabel* m_label = nullptr;
-    QSpinBox* m_count = nullptr;
+    QLineEdit* m_count = nullptr;
 };
 
 class CSwapDlg : public CQorDialog, public qor::SwapDlgMembers {

@@ -34,11 +34,6 @@ InsertCountModeInfo InsertCountModeOf(int32_t mode) {
     }
 }
 
-bool InsertCountAccepted(int32_t count, int32_t mode) {
-    const int32_t maximum = InsertCountModeOf(mode).maximum;
-    return maximum == 0 || (count >= 1 && count <= maximum);
-}
-
 SwapModeTexts SwapTextsOf(int32_t mode) {
     switch (mode) {
         case 2:

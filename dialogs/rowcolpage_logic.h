@@ -19,8 +19,6 @@ struct InsertCountModeInfo {
     int32_t maximum = 0;  // 0: nothing is checked
 };
 InsertCountModeInfo InsertCountModeOf(int32_t mode);
-// Whether the count may be handed to the command.
-bool InsertCountAccepted(int32_t count, int32_t mode);
 
 // Caption and the two label texts of the swap dialog by mode.
 struct SwapModeTexts {

@@ -9,10 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTimer>
 #include <functional>
 
+#include "dialogs/dlgbuild.h"
 #include "dialogs/rowcolpage_dlgs.h"
 #include "dialogs/rowcolpage_logic.h"
 #include "platform/uiservices.h"
@@ -79,29 +79,50 @@ TEST_F(RowColPageTest, CountCaptionsAndLimitsFollowTheMode) {
         EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8(c.caption)) << c.mode;
         EXPECT_EQ(ctl<QLabel>(&dlg, CInsertCountDlg::IDC_LABEL)->text(),
                   QString::fromUtf8(c.label));
-        EXPECT_TRUE(InsertCountAccepted(c.maximum, c.mode));
-        EXPECT_FALSE(InsertCountAccepted(c.maximum + 1, c.mode));
-        EXPECT_FALSE(InsertCountAccepted(0, c.mode));
+        EXPECT_EQ(InsertCountModeOf(c.mode).maximum, c.maximum);
     }
-    // Other modes check nothing.
-    EXPECT_TRUE(InsertCountAccepted(100000, 0));
+    // Other modes take any positive count.
+    EXPECT_EQ(InsertCountModeOf(0).maximum, 0);
 }
 
-TEST_F(RowColPageTest, CountDialogClampsToTheModeAndHandsBackTheCount) {
-    onModal<CInsertCountDlg>([](CInsertCountDlg* dlg) {
-        auto* spin = ctl<QSpinBox>(dlg, CInsertCountDlg::IDC_COUNT);
-        EXPECT_EQ(spin->value(), 3);
-        spin->setValue(255);
-        EXPECT_EQ(spin->value(), 254);
+// What is typed is what is read: 0, a count past the mode's maximum and a
+// text are refused naming the range, the dialog staying open with the
+// count selected; the arrows never leave the range.
+TEST_F(RowColPageTest, CountDialogRefusesACountOutsideItsRangeAndStaysOpen) {
+    onModal<CInsertCountDlg>([this](CInsertCountDlg* dlg) {
+        auto* edit = ctl<QLineEdit>(dlg, CInsertCountDlg::IDC_COUNT);
+        EXPECT_EQ(edit->text(), QStringLiteral("3"));
+        const QString range = QStringLiteral("“请填入一个在1和254之间的整数。”");
+        for (const char* typed : {"0", "255", "-1"}) {
+            messages.clear();
+            edit->setText(QString::fromLatin1(typed));
+            click(dlg, kIdOk);
+            EXPECT_TRUE(dlg->isVisible()) << typed;
+            EXPECT_EQ(messages, QStringList{range}) << typed;
+            EXPECT_EQ(edit->selectedText(), QString::fromLatin1(typed));
+        }
+        messages.clear();
+        edit->setText(QStringLiteral("2x"));
+        click(dlg, kIdOk);
+        EXPECT_TRUE(dlg->isVisible());
+        EXPECT_EQ(messages.size(), 1);
+        edit->setText(QStringLiteral("254"));
+        PressSpin(dlg->GetDlgItem(CInsertCountDlg::IDC_SPIN), -1);
+        EXPECT_EQ(edit->text(), QStringLiteral("254"));
+        edit->setText(QStringLiteral("1"));
+        PressSpin(dlg->GetDlgItem(CInsertCountDlg::IDC_SPIN), 1);
+        EXPECT_EQ(edit->text(), QStringLiteral("1"));
+        PressSpin(dlg->GetDlgItem(CInsertCountDlg::IDC_SPIN), -1);
+        EXPECT_EQ(edit->text(), QStringLiteral("2"));
         click(dlg, kIdOk);
     });
     const auto result = Ask(InsertCountDlgMembers{3, kAppendCols});
     ASSERT_TRUE(result);
-    EXPECT_EQ(result->count, 254);
+    EXPECT_EQ(result->count, 2);
     EXPECT_EQ(result->mode, kAppendCols);
 
     onModal<CInsertCountDlg>([](CInsertCountDlg* dlg) {
-        ctl<QSpinBox>(dlg, CInsertCountDlg::IDC_COUNT)->setValue(9998);
+        ctl<QLineEdit>(dlg, CInsertCountDlg::IDC_COUNT)->setText(QStringLiteral("0"));
         click(dlg, kIdCancel);
     });
     EXPECT_FALSE(Ask(InsertCountDlgMembers{1, kInsertRows}));
