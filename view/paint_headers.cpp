@@ -155,7 +155,10 @@ int CellPainter::DrawHeaderStrip(bool columns) {
         if (draw) {
             HeaderCell cell;
             cell.columnStrip = columns;
-            cell.label = columns ? ColumnToLetters(i) : QString::number(i + 1);
+            // Numbered as the name box, the formulas and the dialogs count:
+            // the area's hidden band takes no number.
+            const int docLine = columns ? m_geo->DocColumn(i) : m_geo->DocRow(i);
+            if (docLine >= 0) cell.label = columns ? ColumnToLetters(docLine) : QString::number(docLine + 1);
             cell.selected = columns ? (i >= sel.first.col && i <= sel.last.col)
                                     : (i >= sel.first.row && i <= sel.last.row);
             cell.varLine = area && i >= var.start && i <= var.start + m_geo->VarShown();

@@ -853,3 +853,65 @@ TEST(SheetPaint, HiddenHeadersStartTheSheetAtTheEdge) {
 }
 
 }  // namespace
+
+namespace {
+
+// The labels of the row strip (top to bottom) or the column strip (left to
+// right) as drawn.
+QStringList headerLabels(const CQorsDoc& doc, const SheetGeometry& geo, bool columns) {
+    RecordingDevice dev(QSize(1400, 900));
+    const RecordingEngine& e = record(doc, geo, dev);
+    std::vector<RecordingEngine::Text> strip;
+    for (const RecordingEngine::Text& t : e.texts) {
+        const bool inRows = t.at.x() < geo.HeaderWidth() && t.at.y() > geo.HeaderHeight();
+        const bool inCols = t.at.y() < geo.HeaderHeight() && t.at.x() > geo.HeaderWidth();
+        if (columns ? inCols : inRows) strip.push_back(t);
+    }
+    std::sort(strip.begin(), strip.end(), [columns](const auto& a, const auto& b) {
+        return columns ? a.at.x() < b.at.x() : a.at.y() < b.at.y();
+    });
+    QStringList labels;
+    for (const auto& t : strip) labels << t.text;
+    return labels;
+}
+
+QStringList numbers(int from, int to) {
+    QStringList out;
+    for (int i = from; i <= to; ++i) out << QString::number(i);
+    return out;
+}
+
+}  // namespace
+
+// The headers number the rows and columns as the name box, the formulas and
+// the dialogs do: after an area of 8 lines the stored row 4 is row 4 in
+// format state and row 3 + lines in use in data state, never 3 + extent.
+TEST(SheetPaint, HeadersNumberTheLinesAsTheReportDoes) {
+    for (const int kind : {1, 2}) {
+        SCOPED_TRACE(kind == 1 ? "row area" : "column area");
+        CQorsDoc doc;
+        ASSERT_TRUE(doc.Files().OnNewDocument());
+        CReportHandle* r = doc.GetReport();
+        uint16_t rows = 8, cols = 6;
+        ok(r->AccessTableSize(1, &rows, &cols), "size");
+        int k = kind, start = 3, extent = 8;
+        ok(r->AccessVarArea(1, &k, &start, &extent), "area");
+        const bool columns = kind == 2;
+        const QStringList letters = {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K"};
+        const QStringList formatWant = columns ? letters.mid(0, 6) : numbers(1, 8);
+        {
+            View v(&doc);
+            EXPECT_EQ(headerLabels(doc, v.geo, columns), formatWant);
+            // The other strip is not touched by the area.
+            EXPECT_EQ(headerLabels(doc, v.geo, !columns), columns ? numbers(1, 8) : letters.mid(0, 6));
+        }
+        ASSERT_TRUE(doc.EnterDataState());
+        int used = 6;
+        ok(r->AccessVarCount(1, &used), "lines used");
+        View v(&doc);
+        EXPECT_EQ(headerLabels(doc, v.geo, columns), columns ? letters.mid(0, 11) : numbers(1, 13));
+        // The row after the area is the one the name box calls row 9 (I).
+        const int after = columns ? v.geo.ViewColumn(8) : v.geo.ViewRow(8);
+        EXPECT_EQ(columns ? v.geo.DocColumn(after) : v.geo.DocRow(after), 8);
+    }
+}
