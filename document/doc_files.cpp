@@ -253,16 +253,19 @@ bool DocFiles::OnOpenDocument(const QString& path, bool forReading) {
         return false;
     }
     QString message;
-    // Some readers tell what they left out as they read; the rest of what
-    // the converter lists is told after, so every loss is told once, as a
-    // conversion of the same file names it.
-    QStringList told;
+    // Some readers tell what they left out as they read, some list it for
+    // the converter: whatever is told while reading is held back and told
+    // with the rest in one box, in the words of opening, so every loss is
+    // told once, as a conversion of the same file names it. A question is
+    // asked when it comes up.
+    QList<MessageRequest> held;
     bool imported = false;
     {
         UiServices ui = uiServices();
-        ui.messageBox = [&told, inner = ui.messageBox](const MessageRequest& r) {
-            told << r.text;
-            return inner ? inner(r) : r.defaultAnswer;
+        ui.messageBox = [&held, inner = ui.messageBox](const MessageRequest& r) {
+            if (r.buttons != MsgButtons::Ok) return inner ? inner(r) : r.defaultAnswer;
+            held << r;
+            return r.defaultAnswer;
         };
         const struct Restore {
             UiServices saved;
@@ -272,17 +275,25 @@ bool DocFiles::OnOpenDocument(const QString& path, bool forReading) {
                                 [&] { return conv->Import(m_doc, *report, path, &message); });
     }
     if (!imported) {
+        // What went wrong on the way is told as it was, before the failure.
+        for (const MessageRequest& r : held) qor::uiServices().messageBox(r);
         report.reset();
         QFile::remove(temp);
         tell(message.isEmpty() ? LoadErrorText(qor::str::kImportFailed).arg(path) : message);
         return false;
     }
-    QStringList untold;
+    // A reader that headed its list in the words of saving is read without
+    // that heading.
+    const QString saveHeading = LoadErrorText(qor::str::kLeftOutHeading) + u'\n';
+    QStringList lines;
+    for (const MessageRequest& r : held)
+        lines << (r.text.startsWith(saveHeading) ? r.text.mid(saveHeading.size()) : r.text);
+    const QString told = lines.join(u'\n');
     for (const QString& loss : conv->LeftOut())
-        if (std::none_of(told.cbegin(), told.cend(), [&](const QString& t) { return t.contains(loss); }))
-            untold << loss;
-    if (!untold.isEmpty())
-        tell(LoadErrorText(qor::str::kLeftOutHeading) + u'\n' + untold.join(u'\n'));
+        if (!told.contains(loss)) lines << loss;
+    if (!lines.isEmpty())
+        tell(LoadErrorText(qor::str::kNotReadHeading).arg(QFileInfo(path).fileName()) + u'\n' +
+             lines.join(u'\n'));
     ReleaseReport();
     resetFields();
     adoptReport(std::move(report), QString(), false);

@@ -7,6 +7,7 @@
 
 #include "cmdlang/lexer.h"
 #include "engine/cells_round.h"
+#include "engine/cells_varmap.h"
 #include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/csheetpage.h"
@@ -121,12 +122,21 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
                 losses.add(LoadErrorText(str::kLossFormulasOfVariableArea), place);
         }
     }
+    // Places are named as the screen shows the page (and as the file holds
+    // it): a cell after the area moves by the page's lines in use.
+    const auto shownPlace = [&](int p, int row, int col) {
+        int used = 1;
+        if (varArea)
+            if (const std::shared_ptr<CSheetPage> page = report.GetPage(p))
+                used = std::max<int>(1, page->VarUsed());
+        return CellPlace(p, ShownRowOf(area, used, row), ShownColOf(area, used, col));
+    };
     if (!ownXml && !formulas.empty() && !written.isEmpty()) {
         const FormulaRecord* first = &formulas.front();
         for (const FormulaRecord& f : formulas)
             if (std::pair(f.area.r1, f.area.c1) < std::pair(first->area.r1, first->area.c1)) first = &f;
         losses.add(LoadErrorText(str::kLossFormulas),
-                   CellPlace(written.first(), first->area.r1, first->area.c1),
+                   shownPlace(written.first(), first->area.r1, first->area.c1),
                    qsizetype(formulas.size()));
     }
     // A cell whose formula failed keeps 0 or an old value: written out it
@@ -146,19 +156,19 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
                 bool failed = page->Slot(uint16_t(r), uint16_t(c)).flags & kSlotFormulaError;
                 for (const AreaRecord& a : broken)
                     failed = failed || (r >= a.r1 && r <= a.r2 && c >= a.c1 && c <= a.c2);
-                if (failed) losses.add(LoadErrorText(str::kLossFailedFormulas), CellPlace(p, r, c));
+                if (failed) losses.add(LoadErrorText(str::kLossFailedFormulas), shownPlace(p, r, c));
             }
     }
     for (int slot = 0; slot <= 6; ++slot) {
-        CellRef at;
-        const bool placed = report.AccessKeywordCell(0, slot, &at) == 0 && at.row > 0 && at.col > 0;
+        const KeywordSlot& at = h.keywords[size_t(slot)];
+        const bool placed = at.row > 0 && at.col > 0;
         if (placed && !workbook) continue;
         for (int p : written) {
             KeywordValue v;
             if (report.GetPageKeyword(slot, &v, p) != 0) continue;
             if (v.kind == 2 ? v.text.isEmpty() : !(v.kind == 1 && v.number != 0)) continue;
             if (placed)
-                losses.add(LoadErrorText(str::kLossPlacedKeywords), CellPlace(p, at.row, at.col));
+                losses.add(LoadErrorText(str::kLossPlacedKeywords), shownPlace(p, at.row, at.col));
             else
                 losses.add(LoadErrorText(str::kLossUnplacedKeywords),
                            LoadErrorText(str::kLossPagePlace).arg(p));

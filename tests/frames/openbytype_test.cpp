@@ -271,8 +271,9 @@ TEST_F(OpenByType, AFileThatRunsOutOfMemoryFailsAloneAndTheOtherReportsStay) {
     qor::RegisterDocConverter(QStringLiteral("hungry"), previous);
 }
 
-// A workbook of one sheet whose name a report cannot keep: opening it shows
-// the loss box with every loss the command line's conversion names.
+// A workbook of one sheet whose name a report cannot keep and a formula
+// read as its value: opening it shows one loss box, in the words of
+// opening, with every loss the command line's conversion names.
 TEST_F(OpenByType, OpeningTellsEveryLossAConversionNames) {
     if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
     const QString dir = qortest::freshDir("frames-xlsx-losses");
@@ -280,7 +281,7 @@ TEST_F(OpenByType, OpeningTellsEveryLossAConversionNames) {
     const qortest::ProcessResult made = qortest::python(
         QStringLiteral("import sys, openpyxl\n"
                        "wb = openpyxl.Workbook(); ws = wb.active; ws.title = '资产负债'\n"
-                       "ws['A1'] = 5; wb.save(sys.argv[1])\n"),
+                       "ws['A1'] = 5; ws['A2'] = '=A1*2'; wb.save(sys.argv[1])\n"),
         {path});
     ASSERT_EQ(made.exitCode, 0) << made.err.constData();
     const qortest::ProcessResult converted =
@@ -296,7 +297,12 @@ TEST_F(OpenByType, OpeningTellsEveryLossAConversionNames) {
     files = {path};
     ASSERT_TRUE(frame->Router().Execute(kCmdFileOpen));
     ASSERT_EQ(frame->Children().size(), 1) << messages.join(u'|').toStdString();
-    const QString told = messages.join(u'\n');
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'|').toStdString();
+    const QString told = messages.first();
+    EXPECT_TRUE(told.startsWith(LoadErrorText(qor::str::kNotReadHeading).arg(QStringLiteral("simple.xlsx"))))
+        << told.toStdString();
+    EXPECT_FALSE(told.contains(LoadErrorText(qor::str::kLeftOutHeading))) << told.toStdString();
+    EXPECT_GE(named.size(), 2) << converted.err.constData();
     for (const QString& loss : named)
         EXPECT_TRUE(told.contains(loss)) << loss.toStdString() << " not in: " << told.toStdString();
 }

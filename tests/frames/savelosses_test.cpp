@@ -13,6 +13,7 @@
 #include "charts/objectdata.h"
 #include "document/doc_converters.h"
 #include "document/doc_files.h"
+#include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "frames/commandrouter.h"
 #include "resources/commandids.h"
@@ -90,6 +91,41 @@ TEST_F(SaveLosses, SaveAsAWorkbookNamesTheChartsAndObjectsLeftOut) {
                 << type << ": " << box.toStdString();
         }
     }
+}
+
+// A formula below a variable area is named by the row the screen shows it
+// on: the page's lines in use put the stored row 4 on row 10, where the
+// workbook holds it too.
+TEST_F(SaveLosses, TheBoxNamesAFormulaByTheRowTheScreenShows) {
+    CChildFrame* child = newReport();
+    ASSERT_NE(child, nullptr);
+    CQorsDoc* doc = child->GetDocument();
+    CReportHandle* r = doc->GetReport();
+    uint16_t rows = 8, cols = 4;
+    ASSERT_EQ(r->AccessTableSize(1, &rows, &cols), 0);
+    int kind = 1, start = 3, extent = 8;
+    ASSERT_EQ(r->AccessVarArea(1, &kind, &start, &extent), 0);
+    CellArea total = CellArea::cell(4, 3);
+    ASSERT_EQ(r->SetAreaFormula(&total, QStringLiteral("GTOTAL(V_C)")), 0);
+    ASSERT_TRUE(child->EnterDataState());
+    int used = 7;
+    ASSERT_EQ(r->AccessVarCount(1, &used), 0);
+    const QString target = qortest::freshDir(QStringLiteral("save-losses-rows")) + QStringLiteral("/行.xlsx");
+    files << target;
+    messages.clear();
+    QAction* saveAs = frametest::menuBarItem(frame->menuBar(), kCmdFileSaveAs);
+    ASSERT_NE(saveAs, nullptr);
+    frame->UpdateFrameState();
+    saveAs->trigger();
+    QApplication::processEvents();
+    ASSERT_TRUE(QFileInfo(target).size() > 0);
+    const QString box = messages.join(u'\n');
+    EXPECT_TRUE(box.contains(LoadErrorText(qor::str::kLossLine)
+                                 .arg(LoadErrorText(qor::str::kLossFormulas))
+                                 .arg(1)
+                                 .arg(QStringLiteral("第1页第10行第3列"))))
+        << box.toStdString();
+    doc->SetModifiedFlag(false);
 }
 
 // What `qor convert` prints and its exit code 3 come from the same list:
