@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -112,7 +111,8 @@ protected:
     // A right click on the shown sheet at the cell (1-based): the cell
     // menu that opens.
     QMenu* rightClick(int row, int col) {
-        qor::view::Rect r{col - 1, row - 1, col - 1, row - 1};
+        const int vr = view->Geometry().ViewRow(row - 1), vc = view->Geometry().ViewColumn(col - 1);
+        qor::view::Rect r{vc, vr, vc, vr};
         view->Geometry().CellRangeToDocRect(r);
         view->Geometry().DocToClient(r);
         QTest::mouseClick(view, Qt::RightButton, Qt::NoModifier,
@@ -156,12 +156,19 @@ protected:
         QApplication::processEvents();
     }
     static std::function<void(QDialog*)> count(int n) {
-        return [n](QDialog* d) { d->findChild<QSpinBox*>(QStringLiteral("ctl1000"))->setValue(n); };
+        return [n](QDialog* d) {
+            d->findChild<QLineEdit*>(QStringLiteral("ctl1000"))->setText(QString::number(n));
+        };
     }
     static std::function<void(QDialog*)> list(const QString& text) {
         return [text](QDialog* d) {
             d->findChild<QLineEdit*>(QStringLiteral("ctl1000"))->setText(text);
         };
+    }
+    int linesUsed() {
+        int used = 0;
+        EXPECT_EQ(doc->GetReport()->AccessVarCount(0, &used), 0);
+        return used;
     }
     double amount(int row, int col) {
         double v = 0;
@@ -379,6 +386,74 @@ TEST_F(VarLines, TheCellMenuOffersTheLineCommandsOfTheArea) {
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(lineItems(menu).isEmpty());
     close(menu);
+}
+
+// A typed 0 is refused naming the range and the dialog stays; the lines
+// after the area carry the numbers the dialogs take; the total row just
+// below the area is no line to delete and says so where 删除行 is offered.
+TEST_F(VarLines, CountsAreReadAsTypedAndTheRowsAfterTheAreaKeepTheirNumbers) {
+    // Row 3 is the area (up to 8 lines) of an 8-row report; C4 totals it.
+    openReport(8, 4, 1, 3, 8, {{CellArea::cell(4, 3), QStringLiteral("GTOTAL(V_C)")}});
+    goTo(3, 3);
+    type(QStringLiteral("1"));
+    goTo(3, 3);
+    int refusedOpen = 0;
+    QStringList refusals;
+    pick(kCmdAppendRows, [&](QDialog* d) {
+        auto* edit = d->findChild<QLineEdit*>(QStringLiteral("ctl1000"));
+        ASSERT_NE(edit, nullptr);
+        QTest::mouseDClick(edit, Qt::LeftButton);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, QStringLiteral("0"));
+        messages.clear();
+        d->findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+        refusals = messages;
+        refusedOpen += d->isVisible();
+        EXPECT_EQ(QApplication::focusWidget(), edit);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, QStringLiteral("5"));
+    });
+    EXPECT_EQ(refusedOpen, 1);
+    EXPECT_EQ(refusals, QStringList{QStringLiteral("“请填入一个在1和9998之间的整数。”")});
+    EXPECT_EQ(linesUsed(), 6);
+    goTo(4, 3);
+    for (const char* v : {"2", "3", "4", "5", "6"}) type(QString::fromLatin1(v));
+    EXPECT_EQ(amount(9, 3), 21);
+
+    // The total row is row 9, on the headers as in the name box.
+    const QString shot = qortest::artifactPath(QStringLiteral("qorview-headers-after-area.png"));
+    view->grab().save(shot);
+    goTo(9, 3);
+    QAction* del = item(kCmdDeleteRows);
+    ASSERT_TRUE(del);
+    EXPECT_FALSE(del->isEnabled());
+    EXPECT_EQ(del->statusTip(), LoadErrorText(qor::str::kCellNotOnVarLine));
+    EXPECT_TRUE(item(kCmdInsertRows)->isEnabled());  // new lines go in at the area's end
+    QMenu* menu = rightClick(9, 3);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(menuItem(menu, kCmdDeleteRows)->isEnabled());
+    EXPECT_EQ(menuItem(menu, kCmdDeleteRows)->statusTip(), LoadErrorText(qor::str::kCellNotOnVarLine));
+    close(menu);
+
+    // The rows whose headers read 5 and 6, picked on the header strip, are
+    // offered as 5,6 and go.
+    const auto headerPoint = [&](int row) {
+        const int vr = view->Geometry().ViewRow(row - 1);
+        qor::view::Rect r{0, vr, 0, vr};
+        view->Geometry().CellRangeToDocRect(r);
+        view->Geometry().DocToClient(r);
+        return QPoint(view->Geometry().HeaderWidth() / 2, (r.top + r.bottom) / 2);
+    };
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, headerPoint(5));
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, headerPoint(6));
+    QApplication::processEvents();
+    QString offered;
+    pick(kCmdDeleteRows, [&](QDialog* d) {
+        offered = d->findChild<QLineEdit*>(QStringLiteral("ctl1000"))->text();
+    });
+    EXPECT_EQ(offered, QStringLiteral("5,6"));
+    EXPECT_EQ(linesUsed(), 4);
+    EXPECT_EQ(amount(7, 3), 1 + 2 + 5 + 6);
 }
 
 TEST_F(VarLines, TheCellMenuOffersColumnsOverAColumnArea) {

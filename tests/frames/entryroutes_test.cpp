@@ -1,0 +1,179 @@
+// An entry typed into the formula bar is stored as Enter stores it whichever
+// way the clerk leaves the bar: a click on another cell, a page tab, another
+// report through the 窗口 menu, 保存 and 退出. Real key and mouse events on
+// the shown main window; the amounts read back from the saved files by the
+// command-line program.
+#include <QApplication>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+
+#include "engine/cellformat.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "frame_fixture.h"
+#include "frames/cchildframe.h"
+#include "resources/commandids.h"
+#include "tests/common/testsupport.h"
+#include "tests/frames/stored_value.h"
+#include "view/cpagectrl.h"
+#include "view/formulabar.h"
+
+using namespace qor::cmd_ids;
+using namespace qor::frames;
+using frametest::FrameFixture;
+using frametest::StoredValue;
+
+namespace {
+
+class EntryRoutes : public FrameFixture {
+protected:
+    void TearDown() override {
+        for (CChildFrame* w : frame->Children()) w->GetDocument()->SetModifiedFlag(false);
+        FrameFixture::TearDown();
+    }
+    QWidget* focused() {
+        QWidget* w = QApplication::focusWidget();
+        return w ? w : static_cast<QWidget*>(frame->ActiveChild()->GetActiveView());
+    }
+    void keys(const QString& text) {
+        for (QChar c : text) {
+            QTest::keyClick(focused(), c.toLatin1());
+            QApplication::processEvents();
+        }
+    }
+    void key(int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(focused(), Qt::Key(k), mods);
+        QApplication::processEvents();
+    }
+    CQorsView* view() { return frame->ActiveChild()->GetActiveView(); }
+    // A left click on the shown sheet at the cell (1-based).
+    void clickCell(int row, int col) {
+        const int vr = view()->Geometry().ViewRow(row - 1);
+        const int vc = view()->Geometry().ViewColumn(col - 1);
+        qor::view::Rect r{vc, vr, vc, vr};
+        view()->Geometry().CellRangeToDocRect(r);
+        view()->Geometry().DocToClient(r);
+        QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+        QApplication::processEvents();
+    }
+    // A click into the formula bar, its text selected, then keys typed.
+    void typeInBar(const QString& text) {
+        QTest::mouseClick(frame->FormulaBar(), Qt::LeftButton);
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), frame->FormulaBar());
+        key(Qt::Key_A, Qt::ControlModifier);
+        keys(text);
+        ASSERT_EQ(frame->FormulaBar()->text(), text);
+    }
+    double amount(CQorsDoc* doc, int row, int col) {
+        double v = 0;
+        return doc->GetNumCellValue(row - 1, col - 1, &v) ? v : -1;
+    }
+    // A report of amounts (two decimals) on two pages in data state, the
+    // current cell B3.
+    CChildFrame* openReport() {
+        CChildFrame* child = newReport();
+        CReportHandle* r = child->GetDocument()->GetReport();
+        int32_t number = kCellNumber;
+        const CellArea all = CellArea::area(1, 1, 8, 5);
+        EXPECT_EQ(r->AccessAreaFormat(1, qor::kFmtKind, &number, &all), 0);
+        view()->setFocus();
+        key(Qt::Key_D, Qt::ControlModifier);
+        EXPECT_TRUE(child->GetDocument()->IsDataState());
+        EXPECT_TRUE(frame->Router().Execute(kCmdAppendPages));  // its dialog answered with 1
+        QApplication::processEvents();
+        EXPECT_EQ(r->GetPageCount(), 2);
+        key(Qt::Key_PageUp, Qt::ControlModifier);
+        clickCell(3, 2);
+        return child;
+    }
+    void save(const QString& rep) {
+        files = {rep};
+        view()->setFocus();
+        key(Qt::Key_S, Qt::ControlModifier);
+    }
+};
+
+TEST_F(EntryRoutes, TheFormulaBarEntryIsStoredWhicheverWayTheClerkLeavesIt) {
+    CChildFrame* first = openReport();
+    CQorsDoc* doc = first->GetDocument();
+
+    // A click on another cell: the entry goes where it was typed, the
+    // click then moves on.
+    typeInBar(QStringLiteral("222"));
+    clickCell(4, 3);
+    EXPECT_EQ(amount(doc, 3, 2), 222);
+    EXPECT_EQ(view()->CurrentSelection().curRow, 3);
+    EXPECT_EQ(view()->CurrentSelection().curCol, 2);
+    EXPECT_EQ(frame->FormulaBar()->text(), QString());
+
+    // A page tab: the entry stays on the page it was typed on.
+    clickCell(3, 2);
+    typeInBar(QStringLiteral("555"));
+    auto* tabs = first->findChild<CPageCtrl*>();
+    ASSERT_NE(tabs, nullptr);
+    QPoint tab2;
+    for (const qor::view::TabRect& t : tabs->TabLayout())
+        if (t.page == 2) tab2 = QPoint(t.x + t.width / 2, tabs->height() / 2);
+    ASSERT_FALSE(tab2.isNull());
+    QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tab2);
+    QApplication::processEvents();
+    EXPECT_EQ(doc->ViewState().curPage, 2);
+    CellValue onFirst;
+    ASSERT_EQ(doc->GetReport()->GetCellValue(&onFirst, 3, 2, 1), 0);
+    EXPECT_EQ(onFirst.number, 555);
+    EXPECT_EQ(amount(doc, 3, 2), -1);  // page 2 got nothing
+
+    // Another report through the 窗口 menu: the report left keeps it.
+    CChildFrame* second = openReport();
+    ASSERT_EQ(frame->ActiveChild(), second);
+    frame->MdiArea()->setActiveSubWindow(first);
+    QApplication::processEvents();
+    clickCell(5, 2);
+    typeInBar(QStringLiteral("123"));
+    QTest::keyClick(frame.get(), Qt::Key_W, Qt::AltModifier);
+    QApplication::processEvents();
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QAction* item = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->property("windowList").toBool() && a->text().startsWith(QStringLiteral("&2")))
+            item = a;
+    ASSERT_NE(item, nullptr);
+    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(item).center());
+    QApplication::processEvents();
+    EXPECT_EQ(frame->ActiveChild(), second);
+    EXPECT_EQ(amount(doc, 5, 2), 123);
+    // Typed in the other report, it goes there and nowhere else.
+    clickCell(3, 2);
+    typeInBar(QStringLiteral("456"));
+    frame->MdiArea()->setActiveSubWindow(first);
+    QApplication::processEvents();
+    EXPECT_EQ(amount(second->GetDocument(), 3, 2), 456);
+    EXPECT_EQ(amount(doc, 3, 2), -1);  // page 2 of the first report
+
+    // 保存 with an entry in the bar saves it; so does 退出 (answered 是).
+    const QString dir = qortest::freshDir(QStringLiteral("entryroutes"));
+    clickCell(6, 2);
+    typeInBar(QStringLiteral("77"));
+    save(dir + QStringLiteral("/first.rep"));
+    EXPECT_EQ(StoredValue(dir + QStringLiteral("/first.rep"), 2, 6, 2), QStringLiteral("77"));
+    EXPECT_EQ(StoredValue(dir + QStringLiteral("/first.rep"), 1, 3, 2), QStringLiteral("555"));
+    EXPECT_EQ(StoredValue(dir + QStringLiteral("/first.rep"), 1, 5, 2), QStringLiteral("123"));
+    frame->MdiArea()->setActiveSubWindow(second);
+    QApplication::processEvents();
+    clickCell(7, 2);
+    typeInBar(QStringLiteral("88"));
+    files = {dir + QStringLiteral("/second.rep")};
+    answers = {qor::MsgAnswer::Yes};
+    frame->close();
+    QApplication::processEvents();
+    EXPECT_EQ(StoredValue(dir + QStringLiteral("/second.rep"), 1, 7, 2), QStringLiteral("88"));
+    EXPECT_EQ(StoredValue(dir + QStringLiteral("/second.rep"), 1, 3, 2), QStringLiteral("456"));
+}
+
+}  // namespace
