@@ -1,5 +1,6 @@
 #include "document/doc_commands.h"
 
+#include <algorithm>
 #include <type_traits>
 #include <utility>
 
@@ -69,15 +70,22 @@ QString cellFormula(CQorsDoc& d) {
 }
 
 // Rows and columns: the table's in format state; in data state the
-// variable area's lines, reached from a cell on one of them.
-template <int Kind>
+// variable area's lines, reached from a cell on one of them. A delete
+// offers the selection's lines: a selection reaching past the area (the
+// total row below it) offers none.
+template <int Kind, bool Deleting = false>
 QString tableOrLines(CQorsDoc& d) {
     if (!d.IsDataState()) return QString();
     VarAreaInfo var;
     d.GetVarAreaInfo(&var);
     if (var.kind == 0) return ReasonFormatState();
     const int at = Kind == 1 ? d.Selection().CurrentRow() : d.Selection().CurrentColumn();
-    if (var.kind != Kind || at < var.start || at > var.start + var.used)
+    const CellArea sel = d.Selection().Area();
+    const int selFirst = Kind == 1 ? sel.first.row : sel.first.col;
+    const int selLast = Kind == 1 ? sel.last.row : sel.last.col;
+    const int first = Deleting ? std::min(at, selFirst) : at;
+    const int last = Deleting ? std::max(at, selLast) : at;
+    if (var.kind != Kind || first < var.start || last > var.start + var.used)
         return LoadErrorText(str::kCellNotOnVarLine);
     return QString();
 }
@@ -151,9 +159,9 @@ const CommandTable<CQorsDoc>& commands() {
             {kCmdSwapRows, needs<SwapDlgMembers>(format), [](CQorsDoc& d, int) { OnSwap(d, 1); }},
             {kCmdSwapCols, needs<SwapDlgMembers>(format), [](CQorsDoc& d, int) { OnSwap(d, 2); }},
             {kCmdSwapPages, needs<SwapDlgMembers>(report), [](CQorsDoc& d, int) { OnSwap(d, 3); }},
-            {kCmdDeleteRows, needs<DeleteDlgMembers>(report, tableOrLines<1>),
+            {kCmdDeleteRows, needs<DeleteDlgMembers>(report, tableOrLines<1, true>),
              [](CQorsDoc& d, int) { OnDelete(d, 1); }},
-            {kCmdDeleteCols, needs<DeleteDlgMembers>(report, tableOrLines<2>),
+            {kCmdDeleteCols, needs<DeleteDlgMembers>(report, tableOrLines<2, true>),
              [](CQorsDoc& d, int) { OnDelete(d, 2); }},
             {kCmdDeletePages, needs<DeleteDlgMembers>(report),
              [](CQorsDoc& d, int) { OnDelete(d, 3); }},

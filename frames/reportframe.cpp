@@ -48,7 +48,9 @@ void CReportFrame::CommitPendingEntry() {
         bar && bar->View() && own && own->isAncestorOf(bar->View()) && bar->m_nMode != -1;
     const bool editorPending = editor && editor->isVisible() && editor->m_nMode != -1;
     if (barPending) {
-        bar->CommitFormulaBar();
+        // Stored where it was typed; the focus stays where the clerk is
+        // going (another report, a page, a dialog).
+        bar->Commit(false);
     } else if (editorPending) {
         view->CellEdit().CommitPendingEdit();
     }

@@ -75,11 +75,23 @@ int CellEditController::TypingEntryMode(QChar ch) const {
 }
 
 void CellEditController::AttachFormulaBar(CCellEdit* bar, QLineEdit* referenceBox) {
+    const bool pending = bar && bar->m_nMode != kEditNone && !bar->IsUntouchedArmedEntry();
+    if (pending && bar->View() && bar->View() != &m_v) {
+        // The bar follows the focus to another sheet (another report, a
+        // pane): what was typed goes to the cell it was typed for first. A
+        // refusal was told there; the bar then starts afresh here.
+        if (bar->Commit(false) == CCellEdit::CommitResult::Refused) {
+            bar->m_nMode = kEditNone;
+            bar->m_bArmedByFocus = false;
+        }
+    }
     m_pFormulaBar = bar;
     m_pRefBox = referenceBox;
     m_pCellEdit->AttachFormulaBar(bar);
     if (bar) bar->SetView(&m_v);
-    UpdateEditLine(1);
+    // An entry under way for this sheet stays in the bar: the click that
+    // brought the focus here stores it before it moves the cell.
+    if (!(pending && bar->View() == &m_v && bar->m_nMode != kEditNone)) UpdateEditLine(1);
     ShowCellReference(1);
 }
 

@@ -88,7 +88,7 @@ CCellEdit* CCellEdit::cellEditor() {
 
 bool CCellEdit::CommitFormulaBar() { return Commit() != CommitResult::Nothing; }
 
-CCellEdit::CommitResult CCellEdit::Commit() {
+CCellEdit::CommitResult CCellEdit::Commit(bool focusView) {
     CCellEdit* line = entryLine();
     if (line->m_nMode == kEditNone || !m_pView) return CommitResult::Nothing;
     if (line->IsUntouchedArmedEntry()) {
@@ -140,15 +140,15 @@ CCellEdit::CommitResult CCellEdit::Commit() {
             editor->m_nMode = mode;
             if (editor->text() != entry) editor->setText(entry);
             editor->show();
-            editor->setFocus(Qt::OtherFocusReason);
-        } else {
+            if (focusView) editor->setFocus(Qt::OtherFocusReason);
+        } else if (focusView) {
             line->setFocus(Qt::OtherFocusReason);
         }
         m_nMode = mode;
         line->m_strRefused = entry;
         return CommitResult::Refused;
     }
-    m_pView->setFocus(Qt::OtherFocusReason);
+    if (focusView) m_pView->setFocus(Qt::OtherFocusReason);
     return CommitResult::Stored;
 }
 

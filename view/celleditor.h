@@ -44,7 +44,9 @@ public:
     // refuses a text keeps its value, and the entry stays open on the
     // typed text, focused, for the user to mend.
     enum class CommitResult { Nothing, Stored, Refused };
-    CommitResult Commit();
+    // focusView false leaves the focus where it is going (the entry is
+    // stored because the focus went elsewhere).
+    CommitResult Commit(bool focusView = true);
     // Enter: commit, clear the in-cell editor, move on as Enter does.
     void OnInputConfirm();
     // Esc: drop the entry in both edit lines.

@@ -286,9 +286,9 @@ TEST(CmdEdit, DeleteListThatCannotBeDoneWholeLeavesTheReportAsItWas) {
     const Case cases[] = {
         {2, "1,2,3,4", LoadErrorText(qor::str::kDeleteKeepsOneLine).arg(col).arg(4)},
         {2, "4,3,2,1,1", LoadErrorText(qor::str::kDeleteKeepsOneLine).arg(col).arg(4)},
-        {1, "1-8", LoadErrorText(qor::str::kDeleteKeepsOneLine).arg(row).arg(8)},
+        {1, "8,7,6,5,4,3,2,1", LoadErrorText(qor::str::kDeleteKeepsOneLine).arg(row).arg(8)},
         {1, "2,9", LoadErrorText(qor::str::kDeleteListOutside).arg(9).arg(row).arg(8)},
-        {2, "0,1", LoadErrorText(qor::str::kDeleteListOutside).arg(0).arg(col).arg(4)},
+        {2, "2,5", LoadErrorText(qor::str::kDeleteListOutside).arg(5).arg(col).arg(4)},
         {3, "1,3", LoadErrorText(qor::str::kDeleteListOutside)
                        .arg(3)
                        .arg(LoadErrorText(qor::str::kPageWord))
