@@ -252,6 +252,9 @@ Value varStatistic(Evaluator& ev, const Node& call, const FunctionInfo& info) {
     });
 }
 
+Value scanPages(Evaluator& ev, const EvalEnvironment& env, const Node& area, const Node* filter,
+                Stat stat, int count);
+
 Value pageStatistic(Evaluator& ev, const Node& call, const FunctionInfo& info) {
     const Node& area = *call.children[0];
     const Node* filter = filterOf(call);
@@ -266,6 +269,16 @@ Value pageStatistic(Evaluator& ev, const Node& call, const FunctionInfo& info) {
     const int count = env.PageCount();
     if (count <= 0)
         return Value::error(QStringLiteral("the pages of the report cannot be read here"));
+    // The same on every page: one recalculation scans the pages once.
+    if (std::optional<Value> kept = env.SharedValue(&call, ev.rowShift(), ev.colShift()))
+        return *kept;
+    const Value v = scanPages(ev, env, area, filter, stat, count);
+    env.KeepShared(&call, ev.rowShift(), ev.colShift(), v);
+    return v;
+}
+
+Value scanPages(Evaluator& ev, const EvalEnvironment& env, const Node& area, const Node* filter,
+                Stat stat, int count) {
     Accumulator acc;
     Value failed;
     bool ok = true;

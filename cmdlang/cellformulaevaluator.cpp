@@ -73,6 +73,15 @@ public:
         return true;
     }
 
+    std::optional<Value> SharedValue(const void* key, int rowShift, int colShift) const override {
+        const FormulaValue* v = m_c.SharedValue(key, rowShift, colShift);
+        if (!v) return std::nullopt;
+        return FromFormulaValue(*v);
+    }
+    void KeepShared(const void* key, int rowShift, int colShift, const Value& v) const override {
+        m_c.KeepShared(key, rowShift, colShift, ToFormulaValue(v));
+    }
+
     Value ExternalCell(const ExternalCellRequest& r) const override {
         return m_hooks.externalCell ? m_hooks.externalCell(r) : EvalEnvironment::ExternalCell(r);
     }

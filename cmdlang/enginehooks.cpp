@@ -15,7 +15,7 @@ namespace qor::cmd {
 namespace {
 
 // What the engine is told of one reference of a tree.
-FormulaRef engineRef(const Node& n, bool statisticArea) {
+FormulaRef engineRef(const Node& n, bool statisticArea, bool overPages = false) {
     FormulaRef r;
     switch (n.kind) {
         case NodeKind::CellRef:
@@ -43,6 +43,7 @@ FormulaRef engineRef(const Node& n, bool statisticArea) {
             break;
     }
     r.statisticArea = statisticArea;
+    r.overPages = overPages && !n.external && !n.page;
     r.external = n.external;
     r.page = uint32_t(n.page);
     return r;
@@ -114,7 +115,7 @@ public:
         FormulaReferences refs;
         CollectReferences(*formula, &refs);
         for (const Reference& r : refs.refs)
-            result.refs.push_back(engineRef(*r.node, r.statisticArea));
+            result.refs.push_back(engineRef(*r.node, r.statisticArea, r.overPages));
         for (const Node* name : refs.names) {
             FormulaRef r;
             r.kind = FormulaRef::Keyword;

@@ -101,6 +101,16 @@ public:
     // Runs fn with the environment of page 1..PageCount(); false (fn not
     // run) when that page cannot be read from here.
     virtual bool WithPage(int page, const std::function<void(const EvalEnvironment&)>& fn) const;
+    // A statistic over every page, worked out once for every page of one
+    // recalculation (key: the call; the shift of the target cell). Nothing
+    // when none is kept.
+    virtual std::optional<Value> SharedValue(const void* key, int rowShift, int colShift) const {
+        (void)key, (void)rowShift, (void)colShift;
+        return std::nullopt;
+    }
+    virtual void KeepShared(const void* key, int rowShift, int colShift, const Value& v) const {
+        (void)key, (void)rowShift, (void)colShift, (void)v;
+    }
 
     // ---- beyond the report
     virtual Value ExternalCell(const ExternalCellRequest& request) const;

@@ -27,8 +27,8 @@ struct FunctionInfo {
     FunctionGroup group;
     int8_t minArgs;
     int8_t maxArgs;
-    // Depends on more than the cells it names (other pages, the clock, a
-    // database, the user): recomputed on every recalculation of a page.
+    // Depends on more than the cells it names (the clock, a database, the
+    // user): recomputed on every recalculation of a page.
     bool isVolatile;
 
     bool isStatistic() const {

@@ -12,8 +12,11 @@ struct Reference {
     // The area argument of a statistic function: it names a fixed region and
     // is not moved when an area formula is applied cell by cell.
     bool statisticArea = false;
+    // Read on every page of the report: the area and the condition of a
+    // statistic over pages (TOTAL(B4, 年=2004)).
+    bool overPages = false;
     // Another report (`"path"->A1`) or a fixed page (`A1@3`): nothing of this
-    // page's cells, so the graph treats it as volatile instead.
+    // page's cells.
     bool elsewhere() const { return node->external || node->page != 0; }
 };
 
@@ -21,9 +24,10 @@ struct FormulaReferences {
     std::vector<Reference> refs;
     std::vector<const Node*> names;  // identifiers: keyword names, variables
     std::vector<const Node*> calls;  // every function call
-    // Must be recomputed on every recalculation of a page: reads other pages
-    // or reports, a database, the clock, the user, or calls an application
-    // service.
+    // Must be recomputed on every recalculation of a page: reads other
+    // reports, a database, the clock, the user, or calls an application
+    // service. Other pages of the same report are not volatile: what a
+    // formula reads there is known and followed like its own page's cells.
     bool isVolatile = false;
     // Reads other pages of its own report: a fixed page (A1@3) or a
     // statistic over every page (TOTAL(A1)).

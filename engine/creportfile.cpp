@@ -976,15 +976,6 @@ bool CReportFile::spill(PageEntry& e) {
     return true;
 }
 
-namespace {
-
-size_t pageBytes(const CSheetPage& p) {
-    return p.Fixed().slotBytes() + p.Fixed().heapChars() * 2u + p.VarLines().slotBytes() +
-           p.VarLines().heapChars() * 2u;
-}
-
-}  // namespace
-
 void CReportFile::trimCache() {
     auto it = m_lru.end();
     while (m_lru.size() > size_t(kPageCacheSize) && it != m_lru.begin()) {
@@ -1000,12 +991,12 @@ void CReportFile::trimCache() {
     }
     // Then the least recently used unchanged pages beyond the byte budget.
     size_t bytes = 0;
-    for (PageEntry* e : m_lru) bytes += pageBytes(*e->page);
+    for (PageEntry* e : m_lru) bytes += e->page->MemoryBytes();
     for (it = m_lru.end(); bytes > kPageCacheBytes && it != m_lru.begin();) {
         --it;
         PageEntry* e = *it;
         if (e->page.use_count() > 1 || e->page->IsDirty()) continue;
-        bytes -= pageBytes(*e->page);
+        bytes -= e->page->MemoryBytes();
         auto next = std::next(it);
         dropLoaded(*e);
         it = next;

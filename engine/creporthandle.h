@@ -403,16 +403,21 @@ public:
         std::vector<FailedCell> failed;
     };
     static constexpr size_t kFailedCellsKept = 10;
-    // Computes every cell formula of a page (0 = the current page) in the
-    // order of their dependencies and writes the results with the formula flag.
-    // Cells of a cycle become errors (their formulas state 2) and are reported
-    // through TraceMessage. 0; 1 in format state, with no evaluator or checker;
-    // 1045 no such page; a page load failure.
+    // Results are kept current by working out again every formula cell that
+    // reads a change, on any page, directly or through other cells, each
+    // once and after everything it reads; a cell that reads itself through
+    // any path fails as a cycle (formula state 2 when its own page shows
+    // it), and so do the cells that read it. Cycles are reported through
+    // TraceMessage. Statuses: 0; 1 in format state, with no evaluator or
+    // checker; 1045 no such page; a page load failure.
+    // RecalcPage: every formula of a page (0 = the current page), with what
+    // reads that page elsewhere and every statistic over pages.
     uint16_t RecalcPage(int page);
     // Every page; stops between pages when the user asks (1, summary.stopped).
     uint16_t RecalcAll();
-    // After a cell edit: the formulas that read the cell (shown coordinates),
-    // directly or through others, and the volatile ones; same statuses.
+    // After a cell edit: the formulas that read the cell (shown coordinates)
+    // on any page, directly or through others, and the volatile ones of its
+    // page.
     uint16_t RecalcDependents(int page, int row, int col);
     const RecalcSummary& LastRecalcSummary() const { return m_recalcSummary; }
     // "Page 2, B3: its formula failed" with the reason when one is known.
@@ -422,11 +427,20 @@ public:
     QString RecalcFailureText() const;
 
 private:
-    struct AcrossPages;
-    uint16_t recalc(int page, const std::vector<uint32_t>* only, AcrossPages* across = nullptr);
-    // After a recalculation of page (0: every page) over the nodes counted
-    // (empty: all), the formulas that read other pages on every page.
-    uint16_t settleAcrossPages(int page, const std::vector<uint8_t>& counted);
+    // What changed since the results were last worked out: every formula
+    // cell that reads any of it, on any page and through any number of
+    // others, is worked out again.
+    struct RecalcSeeds {
+        struct Cell {
+            int page = 0;  // 1..
+            uint16_t row = 0, col = 0;  // stored
+        };
+        bool all = false;        // every formula cell of every page
+        std::vector<int> pages;  // pages changed as a whole (keywords, lines)
+        std::vector<Cell> cells;
+    };
+    struct RecalcRun;
+    uint16_t recalcFrom(const RecalcSeeds& seeds);
     RecalcSummary m_recalcSummary;
 
     void open(const QString& path, OpenMode mode);

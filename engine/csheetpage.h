@@ -196,6 +196,11 @@ public:
     bool ReorderVarLines(const std::vector<uint32_t>& order);
 
     const SlotGrid& Fixed() const { return m_fixed; }
+    // What the page holds in memory, near enough to budget pages by.
+    size_t MemoryBytes() const {
+        return m_fixed.slotBytes() + m_fixed.heapChars() * 2u + m_var.slotBytes() +
+               m_var.heapChars() * 2u;
+    }
     // Marks the page changed.
     SlotGrid& MutableFixed();
 

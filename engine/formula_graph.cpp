@@ -218,28 +218,101 @@ FormulaGraph BuildFormulaGraph(const ReportFormat& format, const FormulaCellInde
         if (!g.problem[node.formula]) g.problem[node.formula] = 2;
     }
 
-    std::vector<uint8_t> across(n, 0);
-    std::vector<uint32_t> queue;
+    // The edges turned round: what each node reads on its page.
+    g.inputStart.assign(size_t(n) + 1, 0);
+    for (uint32_t e = 0; e < g.edges.size(); ++e) ++g.inputStart[g.edges[e] + 1];
+    for (uint32_t i = 0; i < n; ++i) g.inputStart[i + 1] += g.inputStart[i];
+    g.inputs.resize(g.edges.size());
+    {
+        std::vector<uint32_t> fill(g.inputStart.begin(), g.inputStart.end() - 1);
+        for (uint32_t from = 0; from < n; ++from)
+            for (uint32_t e = g.edgeStart[from]; e < g.edgeStart[from + 1]; ++e)
+                g.inputs[fill[g.edges[e]]++] = from;
+    }
+
+    // Other pages of the report.
+    struct FixedRead {
+        uint32_t reader;
+        FormulaGraph::PageNode read;
+    };
+    std::vector<FixedRead> fixed;
+    g.groupOf.assign(n, FormulaGraph::kNoFormula);
+    std::vector<uint32_t> inGroup(n, UINT32_MAX);  // last group that took the node
+    const auto nodesIn = [&](const AreaRecord& area, auto&& take) {
+        index.forEachIn(area, [&](uint32_t f, uint16_t r, uint16_t c1, uint16_t c2) {
+            if (g.firstNode[f] == FormulaGraph::kNoFormula) return;
+            const AreaRecord& fa = formulas[f].area;
+            const uint32_t rowBase =
+                g.firstNode[f] + uint32_t(r - fa.r1) * uint32_t(fa.c2 - fa.c1 + 1);
+            for (uint16_t c = c1; c <= c2; ++c)
+                if (g.nodes[rowBase + uint32_t(c - fa.c1)].owned)
+                    take(rowBase + uint32_t(c - fa.c1));
+        });
+    };
     for (size_t f = 0; f < formulas.size(); ++f) {
-        if (g.firstNode[f] == FormulaGraph::kNoFormula || g.problem[f] || !compiled[f]->readsPages)
+        if (g.firstNode[f] == FormulaGraph::kNoFormula || g.problem[f] == 1 ||
+            !compiled[f]->readsPages)
             continue;
+        const FormulaRecord& fr = formulas[f];
+        const uint32_t first = g.firstNode[f];
         const uint32_t count =
-            uint32_t(formulas[f].area.r2 - formulas[f].area.r1 + 1) *
-            (formulas[f].area.c2 - formulas[f].area.c1 + 1);
-        for (uint32_t i = 0; i < count; ++i) {
-            across[g.firstNode[f] + i] = 1;
-            queue.push_back(g.firstNode[f] + i);
+            uint32_t(fr.area.r2 - fr.area.r1 + 1) * (fr.area.c2 - fr.area.c1 + 1);
+        uint32_t group = FormulaGraph::kNoFormula;
+        for (const FormulaRef& ref : compiled[f]->refs) {
+            if (ref.external || (ref.kind != FormulaRef::Cell && ref.kind != FormulaRef::Area))
+                continue;
+            if (!ref.overPages && ref.page == 0) continue;
+            if (ref.overPages && group == FormulaGraph::kNoFormula) {
+                group = uint32_t(g.groups.size());
+                g.groups.push_back({uint32_t(f), {}, {}});
+                for (uint32_t i = 0; i < count; ++i)
+                    if (g.nodes[first + i].owned) {
+                        g.groups.back().targets.push_back(first + i);
+                        g.groupOf[first + i] = group;
+                    }
+            }
+            for (uint32_t i = 0; i < count; ++i) {
+                const FormulaGraph::Node& t = g.nodes[first + i];
+                if (!t.owned) continue;
+                const int dr = ref.shifts() ? t.row - fr.area.r1 : 0;
+                const int dc = ref.shifts() ? t.col - fr.area.c1 : 0;
+                AreaRecord a;
+                if (!clip(ref.area.r1 + dr, ref.area.c1 + dc, ref.area.r2 + dr, ref.area.c2 + dc,
+                          rows, cols, &a))
+                    continue;
+                if (ref.overPages) {
+                    nodesIn(a, [&](uint32_t node) {
+                        if (inGroup[node] == group) return;
+                        inGroup[node] = group;
+                        g.groups[group].reads.push_back(node);
+                    });
+                } else {
+                    nodesIn(a, [&](uint32_t node) { fixed.push_back({first + i, {ref.page, node}}); });
+                }
+                // An area that does not move is the same for every target.
+                if (!ref.shifts() && ref.overPages) break;
+            }
         }
     }
-    for (size_t i = 0; i < queue.size(); ++i)
-        for (uint32_t e = g.edgeStart[queue[i]]; e < g.edgeStart[queue[i] + 1]; ++e)
-            if (!across[g.edges[e]]) {
-                across[g.edges[e]] = 1;
-                queue.push_back(g.edges[e]);
-            }
-    if (!queue.empty())
-        for (const uint32_t id : g.order)
-            if (across[id]) g.acrossPages.push_back(id);
+    const auto compress = [n](auto&& keyOf, const auto& items, std::vector<uint32_t>* start,
+                              auto* out, auto&& valueOf) {
+        start->assign(size_t(n) + 1, 0);
+        for (const auto& it : items) ++(*start)[keyOf(it) + 1];
+        for (uint32_t i = 0; i < n; ++i) (*start)[i + 1] += (*start)[i];
+        out->resize(items.size());
+        std::vector<uint32_t> fill(start->begin(), start->end() - 1);
+        for (const auto& it : items) (*out)[fill[keyOf(it)]++] = valueOf(it);
+    };
+    compress([](const FixedRead& x) { return x.reader; }, fixed, &g.fixedStart, &g.fixedInputs,
+             [](const FixedRead& x) { return x.read; });
+    compress([](const FixedRead& x) { return x.read.node; }, fixed, &g.fixedReaderStart,
+             &g.fixedReaders,
+             [](const FixedRead& x) { return FormulaGraph::PageNode{x.read.page, x.reader}; });
+    std::vector<std::pair<uint32_t, uint32_t>> groupReads;  // (node, group)
+    for (uint32_t k = 0; k < g.groups.size(); ++k)
+        for (const uint32_t node : g.groups[k].reads) groupReads.emplace_back(node, k);
+    compress([](const auto& x) { return x.first; }, groupReads, &g.readByStart, &g.readBy,
+             [](const auto& x) { return x.second; });
     return g;
 }
 

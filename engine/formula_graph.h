@@ -69,11 +69,36 @@ struct FormulaGraph {
     std::vector<uint32_t> edgeStart;  // nodes.size() + 1 entries
     std::vector<uint32_t> edges;      // readers of each node
     std::vector<uint32_t> order;      // every node, sources first
-    // The nodes of formulas that read other pages and of every formula
-    // reading them, sources first: what a change on one page may move on
-    // the others.
-    std::vector<uint32_t> acrossPages;
-    std::vector<uint8_t> cyclic;      // per node
+    std::vector<uint8_t> cyclic;      // per node, on its own page
+
+    // What the nodes of one page read, the edges above turned round.
+    std::vector<uint32_t> inputStart;  // nodes.size() + 1 entries
+    std::vector<uint32_t> inputs;
+
+    // Reads of a fixed page (B8@3). Per node: the (page, node) cells it
+    // reads on every page; and per node the (page, reader) pairs: the node
+    // on that page is read by the reader on every page.
+    struct PageNode {
+        uint32_t page = 0, node = 0;
+    };
+    std::vector<uint32_t> fixedStart;  // nodes.size() + 1 entries
+    std::vector<PageNode> fixedInputs;
+    std::vector<uint32_t> fixedReaderStart;  // nodes.size() + 1 entries
+    std::vector<PageNode> fixedReaders;
+
+    // Statistics over every page (TOTAL, COUNT, AVG, MIN, MAX...): one
+    // group per formula that holds any. A group reads its nodes on every
+    // page and is read by every target of its formula on every page, so a
+    // total over 2,000 pages is one dependency, not 2,000.
+    struct PageGroup {
+        uint32_t formula = kNoFormula;
+        std::vector<uint32_t> reads;    // nodes read on every page
+        std::vector<uint32_t> targets;  // owned nodes of the formula
+    };
+    std::vector<PageGroup> groups;
+    std::vector<uint32_t> groupOf;  // per node: the group it reads, kNoFormula for none
+    std::vector<uint32_t> readByStart;  // nodes.size() + 1 entries
+    std::vector<uint32_t> readBy;       // groups reading each node
     // Per formula: the first node of its area (row by row), kNoFormula for
     // formulas without nodes (total formulas).
     std::vector<uint32_t> firstNode;

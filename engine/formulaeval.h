@@ -74,6 +74,9 @@ struct FormulaRef {
     uint16_t line1 = 0, line2 = 0;
     int keywordSlot = -1;        // Keyword: 0..6
     bool statisticArea = false;  // the area of a statistic function: never moved
+    // Read on every page (the area or condition of TOTAL, COUNT, AVG, MIN,
+    // MAX... over pages); page is then 0.
+    bool overPages = false;
     bool external = false;       // a cell of another report ("path"->A1)
     uint32_t page = 0;           // a fixed page (A1@3); 0 = the page evaluated
     // Set by a rewrite callback: the reference no longer names anything (its
@@ -178,6 +181,19 @@ public:
     virtual std::unique_ptr<FormulaEvalContext> ForPage(int page) const {
         (void)page;
         return nullptr;
+    }
+
+    // A statistic over every page gives the same on whichever page it is
+    // worked out: the recalculation keeps it, by the call (key) and the
+    // target's shift, for the other pages to take. Null when nothing is kept
+    // (or nothing is kept outside a recalculation).
+    virtual const FormulaValue* SharedValue(const void* key, int rowShift, int colShift) const {
+        (void)key, (void)rowShift, (void)colShift;
+        return nullptr;
+    }
+    virtual void KeepShared(const void* key, int rowShift, int colShift,
+                            const FormulaValue& value) const {
+        (void)key, (void)rowShift, (void)colShift, (void)value;
     }
 };
 
