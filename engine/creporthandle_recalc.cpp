@@ -223,6 +223,7 @@ struct CReportHandle::RecalcRun {
     std::vector<PageNode> entries{{0, 0}};  // by id; id 0 is none
     std::vector<std::vector<uint32_t>> idOf;  // by page, then node; empty: nothing marked
     std::vector<uint32_t> groupId;            // by group
+    std::vector<uint32_t> formulaGroup;       // by formula: its statistic over pages
 
     // The page being worked on.
     uint32_t sheetPage = 0;
@@ -246,6 +247,8 @@ struct CReportHandle::RecalcRun {
         touched.assign(size_t(pages) + 1, 0);
         idOf.resize(size_t(pages) + 1);
         groupId.assign(g.groups.size(), 0);
+        formulaGroup.assign(f.formulas.size(), FormulaGraph::kNoFormula);
+        for (uint32_t k = 0; k < g.groups.size(); ++k) formulaGroup[g.groups[k].formula] = k;
     }
 
     uint32_t idAt(uint32_t page, uint32_t node) const {
@@ -296,12 +299,13 @@ struct CReportHandle::RecalcRun {
                 if (ref.external) continue;
                 // Where the readers are: on this page, on every page, or
                 // every target of a statistic over pages.
-                const bool overPages = ref.overPages && g.groupOf[first] != FormulaGraph::kNoFormula;
+                const uint32_t group = formulaGroup[fi];
+                const bool overPages = ref.overPages && group != FormulaGraph::kNoFormula;
                 if (!overPages && ref.page != 0 && ref.page != page) continue;
                 const uint32_t where = ref.page ? 0 : page;
                 const auto markAll = [&] {
                     if (overPages)
-                        markGroup(g.groupOf[first]);
+                        markGroup(group);
                     else
                         markTargets(uint32_t(fi), where);
                 };

@@ -80,25 +80,32 @@ TEST_F(RecalcOrder, AChainReadingThePreviousPageSettlesAtOnce) {
     EXPECT_EQ(number(r, 1, kChain, 2), kChain - 1001);
 }
 
-// A(n) = A(n-1)@1 + B(n), entered from the top: each cell reads the one
-// above it on page 1 by number.
+// A(n) = A(n-1)@1 + B(n): each cell reads the one above it on page 1 by
+// number, 2,000 deep, entered from the top and from the bottom (the order
+// of the list is the order the cells are first met in).
 TEST_F(RecalcOrder, AChainDownOnePageByPageNumberSettles) {
-    constexpr int kRows = 100;
-    std::vector<std::tuple<int, int, QString>> formulas;
-    for (int row = 2; row <= kRows; ++row)
-        formulas.emplace_back(row, 1, QStringLiteral("A%1@1+B%2").arg(row - 1).arg(row));
-    CReportHandle* r = withFormulas("down.rep", kRows, 2, 2, formulas);
-    for (int p = 1; p <= 2; ++p)
-        for (int row = 1; row <= kRows; ++row) setNumber(r, p, row, 2, p);
-    setNumber(r, 1, 1, 1, 10);
-    ASSERT_EQ(r->RecalcAll(), 0);
-    EXPECT_EQ(r->LastRecalcSummary().errorCells, 0) << r->RecalcFailureText().toStdString();
-    EXPECT_EQ(number(r, 1, kRows, 1), 10 + kRows - 1);
-    // Page 2 adds its own B to page 1's column A.
-    EXPECT_EQ(number(r, 2, kRows, 1), 10 + kRows - 2 + 2);
-    edit(r, 1, 1, 1, 20);
-    EXPECT_EQ(number(r, 1, kRows, 1), 20 + kRows - 1);
-    EXPECT_EQ(number(r, 2, kRows, 1), 20 + kRows - 2 + 2);
+    constexpr int kRows = 2000;
+    for (const bool topDown : {true, false}) {
+        SCOPED_TRACE(topDown ? "top down" : "bottom up");
+        std::vector<std::tuple<int, int, QString>> formulas;
+        for (int row = 2; row <= kRows; ++row) {
+            const int n = topDown ? row : kRows + 2 - row;
+            formulas.emplace_back(n, 1, QStringLiteral("A%1@1+B%2").arg(n - 1).arg(n));
+        }
+        CReportHandle* r =
+            withFormulas(topDown ? "down.rep" : "up.rep", kRows, 2, 2, formulas);
+        for (int p = 1; p <= 2; ++p)
+            for (int row = 1; row <= kRows; ++row) setNumber(r, p, row, 2, p);
+        setNumber(r, 1, 1, 1, 10);
+        ASSERT_EQ(r->RecalcAll(), 0);
+        EXPECT_EQ(r->LastRecalcSummary().errorCells, 0) << r->RecalcFailureText().toStdString();
+        EXPECT_EQ(number(r, 1, kRows, 1), 10 + kRows - 1);
+        // Page 2 adds its own B to page 1's column A.
+        EXPECT_EQ(number(r, 2, kRows, 1), 10 + kRows - 2 + 2);
+        edit(r, 1, 1, 1, 20);
+        EXPECT_EQ(number(r, 1, kRows, 1), 20 + kRows - 1);
+        EXPECT_EQ(number(r, 2, kRows, 1), 20 + kRows - 2 + 2);
+    }
 }
 
 // Whether its value would stand still, settle or run away, a formula that
