@@ -110,7 +110,9 @@ Value fnIff(Evaluator& ev, const Node& call, const FunctionInfo&) {
     const Value c = ev.argument(call, 0);
     if (c.isError()) return c;
     if (c.isArea()) return Value::error(QStringLiteral("the condition of IFF cannot be an area"));
-    return ev.argument(call, IsTrue(c) ? 1 : 2);
+    const Value truth = ConditionTruth(c);
+    if (truth.isError()) return truth;
+    return ev.argument(call, IsTrue(truth) ? 1 : 2);
 }
 
 const BuiltinName kMaths[] = {

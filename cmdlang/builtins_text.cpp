@@ -48,6 +48,10 @@ Value fnVal(Evaluator& ev, const Node& call, const FunctionInfo&) {
     QString s;
     Value bad;
     if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
+    // A whole amount as a cell reads it ("12,345.60"); otherwise the number
+    // the text starts with ("12x" is 12).
+    double whole = 0;
+    if (qor::TextAsCellNumber(s, &whole)) return Value::number(whole);
     return Value::number(ParseDouble(s));
 }
 

@@ -81,6 +81,7 @@ Value ReportPageEnvironment::Cell(int row, int col) const {
     const CSheetPage* sheet = page();
     if (!sheet) return Value::empty();
     const CellSlot s = sheet->Slot(r, c);
+    if (s.flags & kSlotFormulaError) m_readFailed = true;
     return SlotValue(s, s.isText() ? sheet->Text(r, c) : QString(), PrintCell({row, col}));
 }
 
@@ -106,6 +107,7 @@ Value ReportPageEnvironment::VarCell(int line, int index) const {
     if (line < 1 || index < 1 || !g.contains(uint32_t(line - 1), uint32_t(index - 1)))
         return Value::error(CmdText(str::kVarPositionMissing).arg(line).arg(index));
     const CellSlot s = g.slot(uint32_t(line - 1), uint16_t(index - 1));
+    if (s.flags & kSlotFormulaError) m_readFailed = true;
     return SlotValue(s, s.isText() ? g.text(uint32_t(line - 1), uint16_t(index - 1)) : QString());
 }
 

@@ -62,6 +62,9 @@ public:
     bool CheckOnly() const override;
 
     const CSheetPage* sheet() const { return page(); }
+    // Whether something read a cell or line whose formula failed: an error
+    // that came from one is that cell's, not the reader's own.
+    bool ReadFailedCell() const { return m_readFailed; }
 
 private:
     const CSheetPage* page() const;
@@ -70,6 +73,7 @@ private:
     mutable std::shared_ptr<CSheetPage> m_sheet;
     mutable bool m_pending = false;  // not read yet
     mutable uint16_t m_loadStatus = 0;
+    mutable bool m_readFailed = false;
 };
 
 // A stored slot as a value of the language (kind-blind: a text slot is a

@@ -344,8 +344,12 @@ Value CCalcInterpreter::ExternalCell(const ExternalCellRequest& r) const {
         for (int p = 1; p <= rep->GetPageCount() && !page; ++p) {
             ReportPageEnvironment env(scope, p, rep->GetPage(p));
             const Value key = Evaluate(*r.relation->relatedKey, env);
-            if (!key.isError() && !key.isArea() && IsTrue(Compare(Op::Eq, key, r.keyValue)))
-                page = p;
+            if (key.isError() || key.isArea()) continue;
+            // A key that cannot be compared (a text that is no number met
+            // by a number) fails the read rather than finding no unit.
+            const Value same = Compare(Op::Eq, key, r.keyValue);
+            if (same.isError()) return same;
+            if (IsTrue(same)) page = p;
         }
         // A unit missing from the other report reads as empty, as a page
         // without a value there would.

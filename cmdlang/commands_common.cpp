@@ -97,8 +97,9 @@ void FailedSources::tell(const CommandRun& run, const QString& command) const {
 
 bool CommandRun::holds(const Node& cond, const EvalEnvironment& env, int line) const {
     Evaluator ev(env);
-    const Value v = line > 0 ? ev.evaluateOnLine(cond, line) : ev.evaluate(cond);
-    if (v.isError() || v.isArea()) evaluationFailed(v, pageAndLine(env, line));
+    const Value v =
+        ConditionTruth(line > 0 ? ev.evaluateOnLine(cond, line) : ev.evaluate(cond));
+    if (v.isError()) evaluationFailed(v, pageAndLine(env, line));
     return IsTrue(v);
 }
 

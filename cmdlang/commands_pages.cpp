@@ -251,7 +251,10 @@ void RunSort(CommandRun& run) {
             if (k.kind == CReportHandle::PageSortKey::Cell) run.amountCell(env, k.row, k.col);
     }
     if (run.checkOnly()) return;
-    ThrowIfStatus(r.SortPages(keys), QStringLiteral("sorting the pages"));
+    const uint16_t sorted = r.SortPages(keys);
+    // A key text that is no number fails the sort as it fails arithmetic.
+    if (sorted == kValueRefusedStatus) ThrowCalcError(CALC_ERR_EVALUATION, LastValueRefusal());
+    ThrowIfStatus(sorted, QStringLiteral("sorting the pages"));
     run.search().reset();
     run.refresh();
     if (r.GetCurPage() > 0) run.showPage(r.GetCurPage());

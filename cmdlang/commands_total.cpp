@@ -241,6 +241,15 @@ private:
                     Evaluator ev(env, r - fr.area.r1, c - fr.area.c1);
                     FormulaOutcome out = ev.evaluateFormula(*f);
                     if (!out.applies) continue;
+                    // Over a total that left a failed cell out (TOTAL B1/A1
+                    // with B1 failed) the result is failed as B1 is, and
+                    // the run already names the source.
+                    const bool failed = out.value.isError() && env.ReadFailedCell();
+                    if (failed) {
+                        ThrowIfStatus(WriteStoredCell(dest, page, r, c, Value::empty(), true),
+                                      PrintCell({r, c}));
+                        continue;
+                    }
                     if (out.value.isError() || out.value.isArea())
                         run.evaluationFailed(out.value, PrintCell({r, c}));
                     ThrowIfStatus(WriteStoredCell(dest, page, r, c, out.value), PrintCell({r, c}));

@@ -193,16 +193,18 @@ Value Evaluator::logical(const Node& n) {
     const Value a = node(*n.children[0]);
     if (a.isError()) return a;
     if (a.isArea()) return notAValue();
-    if (n.op == Op::Not) return Value::boolean(!IsTrue(a));
+    const Value ta = ConditionTruth(a);
+    if (ta.isError()) return ta;
+    if (n.op == Op::Not) return Value::boolean(!IsTrue(ta));
     // The right side is read only when it decides: a condition can guard
     // a division or a cell of another page.
-    const bool left = IsTrue(a);
+    const bool left = IsTrue(ta);
     if (n.op == Op::And && !left) return Value::boolean(false);
     if (n.op == Op::Or && left) return Value::boolean(true);
     const Value b = node(*n.children[1]);
     if (b.isError()) return b;
     if (b.isArea()) return notAValue();
-    return Value::boolean(IsTrue(b));
+    return ConditionTruth(b);
 }
 
 Value Evaluator::cellRef(const Node& n) {

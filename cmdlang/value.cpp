@@ -188,11 +188,22 @@ bool IsTrue(const Value& v) {
     switch (v.kind()) {
         case Value::Kind::Number:
             return v.asNumber() != 0;
-        case Value::Kind::Text:
+        case Value::Kind::Text: {
+            double x = 0;
+            if (qor::TextAsCellNumber(v.asText(), &x)) return x != 0;
             return ParseDouble(v.asText()) != 0;
+        }
         default:
             return false;
     }
+}
+
+Value ConditionTruth(const Value& v) {
+    if (v.isError()) return v;
+    if (v.isArea()) return areaError();
+    double x = 0;
+    if (v.isText() && !NumberForArithmetic(v, &x)) return notANumberError(v);
+    return Value::boolean(IsTrue(v));
 }
 
 QString FormatNumber(double v) {
@@ -262,7 +273,13 @@ Value Compare(Op op, const Value& a, const Value& b) {
         const int t = QStringView(ToText(a)).compare(ToText(b), Qt::CaseSensitive);
         c = t < 0 ? -1 : (t > 0 ? 1 : 0);
     } else {
-        c = compareNumbers(ToNumber(a), ToNumber(b));
+        // A text meets a number as arithmetic meets it: "12abc" is no 12,
+        // so a condition over it fails rather than picking pages by a
+        // leading number.
+        double x = 0, y = 0;
+        if (!NumberForArithmetic(a, &x)) return notANumberError(a);
+        if (!NumberForArithmetic(b, &y)) return notANumberError(b);
+        c = compareNumbers(x, y);
     }
     switch (op) {
         case Op::Eq:

@@ -141,6 +141,10 @@ QString ToText(const Value& v);
 // Truth of a condition: a number other than 0, a text whose number is
 // not 0. Empty is false.
 bool IsTrue(const Value& v);
+// A value standing as a condition (DELETE FOR A1, A1 AND B1): 1 or 0 as
+// IsTrue reads it, but a text the number rule does not read ("12abc") is
+// an error, as it is in a comparison. Errors pass through.
+Value ConditionTruth(const Value& v);
 
 // Shortest text of a number with up to 15 significant digits ("%.15g"),
 // never "-0".
@@ -155,8 +159,9 @@ Value Arithmetic(Op op, const Value& a, const Value& b);
 Value Unary(Op op, const Value& a);
 // = <> < <= > >= LIKE, giving 1 or 0. Two texts (an empty value counting
 // as "") compare as texts, code unit by code unit; otherwise both sides
-// compare as numbers, a text read through ParseDouble. Numbers that agree
-// to within rounding noise (a relative 1e-14) are equal, so 0.1+0.2=0.3.
+// compare as numbers, a text read by NumberForArithmetic's rule, and a text
+// that rule does not read is an error. Numbers that agree to within
+// rounding noise (a relative 1e-14) are equal, so 0.1+0.2=0.3.
 Value Compare(Op op, const Value& a, const Value& b);
 // SQL-style pattern: % any run of characters, _ one character (one UTF-16
 // unit); case is ignored, as database conditions ignore it.

@@ -153,7 +153,9 @@ public:
         bool descending = false;
     };
     // Orders the pages by up to three keys (numbers before texts, equal pages
-    // keep their order). The current page stays current under its new number.
+    // keep their order; a key holding both orders by number, a text read by
+    // the number rule, and one it does not read refuses with
+    // kValueRefusedStatus). The current page stays current under its new number.
     // 1 in format state or for a bad slot; 1075 for a cell outside; 1150 for
     // more than three keys.
     uint16_t SortPages(const QList<PageSortKey>& keys);

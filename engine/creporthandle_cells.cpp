@@ -46,6 +46,38 @@ int compareValues(const CellValue& a, const CellValue& b) {
     return a.text.compare(b.text);
 }
 
+// A key whose pages hold numbers and texts (a keyword written both ways)
+// orders by number, each text read as a number cell reads it; without this
+// a text would sort after every number and "7" after 10. A text the rule
+// does not read refuses the sort, naming its page. Blank texts and unset
+// values stay as they are.
+uint16_t numbersWhenMixed(std::vector<std::vector<CellValue>>& values, size_t key,
+                          const QString& keyName) {
+    bool numbers = false, texts = false;
+    for (const std::vector<CellValue>& page : values) {
+        const CellValue& v = page[key];
+        if (v.kind == kCellNumber) numbers = true;
+        if (v.isText() && !isBlank(v.text)) texts = true;
+    }
+    if (!numbers || !texts) return kOk;
+    for (size_t p = 0; p < values.size(); ++p) {
+        CellValue& v = values[p][key];
+        if (!v.isText()) continue;
+        double number = 0;
+        if (isBlank(v.text)) {
+            v = CellValue{};
+        } else if (TextAsCellNumber(v.text, &number)) {
+            v = CellValue::ofNumber(number);
+        } else {
+            return RefuseValue(ValueFault::NotANumber,
+                               LoadErrorText(str::kLossPagePlace).arg(p + 1) + QLatin1Char(' ') +
+                                   keyName,
+                               v.text, 0);
+        }
+    }
+    return kOk;
+}
+
 CellValue keywordAsValue(const KeywordValue& k) {
     if (k.kind == 1) return CellValue::ofNumber(k.number);
     if (k.kind == 2) return CellValue::ofText(k.text);
@@ -276,6 +308,14 @@ uint16_t CReportHandle::SortPages(const QList<PageSortKey>& keys) {
             }
             values[size_t(p - 1)].push_back(v);
         }
+    }
+    const QStringList keywordNames = FormulaKeywordNames(m_file->Format().header.userKeywordName);
+    for (qsizetype i = 0; i < used.size(); ++i) {
+        const PageSortKey& k = used[i];
+        const QString name = k.kind == PageSortKey::Keyword
+                                 ? keywordNames.value(k.slot)
+                                 : FormatCellRef(k.col - 1, k.row - 1);
+        if (uint16_t s = numbersWhenMixed(values, size_t(i), name)) return s;
     }
     std::vector<int> order(static_cast<size_t>(pages));
     std::iota(order.begin(), order.end(), 1);
