@@ -46,7 +46,7 @@ void removeWorkFiles(const QString& work) {
 // 0 when the file can be read, else its errno (the test hook's first).
 int readError(const QString& path) {
     if (g_openFault) return g_openFault;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenRegularFile(path, O_RDONLY);
     if (fd < 0) return errno ? errno : EIO;
     ::close(fd);
     return 0;
@@ -102,13 +102,15 @@ uint16_t checkReport(const QString& path, ReportVersionKind* kind, QByteArray* v
                      std::unique_ptr<CompoundFile>* keep = nullptr) {
     const QFileInfo fi(path);
     if (!fi.exists()) return code(Status::FileNotFound);
-    if (fi.isDir()) return code(Status::NotAReport);
+    // A folder, a FIFO, a device or a socket is no report: looked at
+    // before anything opens it (a FIFO's open waits for a writer).
+    if (!fi.isFile()) return code(Status::NotAReport);
     // A file we may not read is a read error, not a file of the wrong kind.
     if (const int err = readError(path)) {
         errno = err;
-        return code(Status::ReadError);
+        return err == ENODEV || err == EISDIR ? code(Status::NotAReport) : code(Status::ReadError);
     }
-    if (!fi.isFile() || !CompoundFile::isCompoundFile(path)) return code(Status::NotAReport);
+    if (!CompoundFile::isCompoundFile(path)) return code(Status::NotAReport);
     QByteArray version;
     {
         std::unique_ptr<CompoundFile> cf = CompoundFile::open(path, CompoundFile::Mode::ReadOnly);
@@ -176,9 +178,10 @@ uint16_t CReportHandle::lockForWriting(const QString& path, int* fd) {
             m_errorText = LoadErrorText(qor::str::kReportFileReadOnly);
             return kRefused;
         }
-        const int f = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+        const int f = OpenRegularFile(path, O_RDWR);
         if (f < 0) {
             const int err = errno;
+            if (err == ENODEV || err == EISDIR) return code(Status::NotAReport);
             m_errorText = LoadErrorText(qor::str::kCannotOpenForWriting).arg(FileErrorText(err));
             return err == EACCES || err == EPERM || err == EROFS ? kRefused
                                                                  : code(Status::ReadError);
@@ -219,11 +222,20 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
         return ::setrlimit(RLIMIT_NOFILE, &lim) == 0;
     }();
     (void)raised;
-    m_path = RealReportPath(ReportPathWithExtension(path));
-    if (m_path.isEmpty()) {
+    const QString named = FullReportPath(ReportPathWithExtension(path));
+    if (named.isEmpty()) {
         m_openStatus = code(Status::FileNotFound);
         return;
     }
+    // Another account that can write the folder could have put a link
+    // where the report was: it is not followed, for reading or writing.
+    if (!LinkSafeToFollow(named)) {
+        m_path = named;
+        m_errorText = LoadErrorText(qor::str::kForeignLinkNotFollowed).arg(named);
+        m_openStatus = kRefused;
+        return;
+    }
+    m_path = RealReportPath(named);
     if (OpenReportCount() >= kMaxOpenReports) {
         m_openStatus = code(Status::TooManyReports);
         return;
@@ -234,9 +246,14 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
         status = code(Status::CannotCreate);
         m_errorText = LoadErrorText(qor::str::kFileExists);
     } else if (exists) {
-        if (const int err = readError(m_path); err && !QFileInfo(m_path).isDir()) {
-            status = code(Status::ReadError);
-            m_errorText = LoadErrorText(qor::str::kCannotReadFile).arg(FileErrorText(err));
+        if (!QFileInfo(m_path).isFile()) {
+            // Not a regular file: nothing opens it, not even to look.
+            status = code(Status::NotAReport);
+        } else if (const int err = readError(m_path)) {
+            status = err == ENODEV || err == EISDIR ? code(Status::NotAReport)
+                                                    : code(Status::ReadError);
+            if (status == code(Status::ReadError))
+                m_errorText = LoadErrorText(qor::str::kCannotReadFile).arg(FileErrorText(err));
         }
         if (!status && m_access == Access::Write) status = lockForWriting(m_path, &m_lockFd);
         // Temporaries of saves that were killed half-way lie beside the
@@ -246,12 +263,11 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
         QByteArray version;
         // Read in place: nothing is copied until a save needs it. What is
         // checked is the very file then read (the one locked for writing).
-        const int readFd =
-            status || m_lockFd >= 0
-                ? -1
-                : ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+        const int readFd = status || m_lockFd >= 0 ? -1 : OpenRegularFile(m_path, O_RDONLY);
         const int fd = m_lockFd >= 0 ? m_lockFd : readFd;
-        if (!status && fd < 0) status = code(Status::ReadError);
+        if (!status && fd < 0)
+            status = errno == ENODEV || errno == EISDIR ? code(Status::NotAReport)
+                                                        : code(Status::ReadError);
         std::unique_ptr<CompoundFile> cf;
         if (!status) status = checkReport(HandlePath(fd), &kind, &version, &cf);
         if (!status && kind == ReportVersionKind::Current) {

@@ -16,6 +16,7 @@
 
 #include "platform/bytes.h"
 #include "platform/largeblock.h"
+#include "platform/safefile.h"
 
 namespace qor {
 
@@ -1072,11 +1073,13 @@ CompoundFile::~CompoundFile() {
 }
 
 bool CompoundFile::isCompoundFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    const QByteArray head = f.read(sizeof kSignature);
-    return head.size() == qsizetype(sizeof kSignature) &&
-           std::memcmp(head.constData(), kSignature, sizeof kSignature) == 0;
+    // A FIFO at the name would hold the read until someone writes to it.
+    const int fd = OpenRegularFile(path, O_RDONLY);
+    if (fd < 0) return false;
+    unsigned char head[sizeof kSignature];
+    const ssize_t n = ::pread(fd, head, sizeof head, 0);
+    ::close(fd);
+    return n == ssize_t(sizeof head) && std::memcmp(head, kSignature, sizeof kSignature) == 0;
 }
 
 std::unique_ptr<CompoundFile> CompoundFile::open(const QString& path, Mode mode, QString* error) {
@@ -1084,7 +1087,7 @@ std::unique_ptr<CompoundFile> CompoundFile::open(const QString& path, Mode mode,
     Impl& d = *cf->d;
     d.path = path;
     const bool rw = mode == Mode::ReadWrite;
-    d.fd = ::open(QFile::encodeName(path).constData(), (rw ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    d.fd = OpenRegularFile(path, rw ? O_RDWR : O_RDONLY);
     if (d.fd < 0) {
         if (error)
             *error = QStringLiteral("cannot open %1: %2")

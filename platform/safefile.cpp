@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -244,6 +245,54 @@ bool IsSameFile(int fd, const QString& path, bool followLinks) {
     const int r = followLinks ? ::stat(encoded(path).constData(), &b)
                               : ::lstat(encoded(path).constData(), &b);
     return r == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+int OpenRegularFile(const QString& path, int flags) {
+    const QByteArray name = encoded(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) return -1;
+    // Looked at before the open, so that nothing at the other end of a
+    // FIFO or a device sees us, and again on what was opened, in case the
+    // name changed meanwhile (O_NONBLOCK keeps that open from waiting).
+    const auto refuse = [](const struct stat& s) {
+        if (S_ISREG(s.st_mode)) return false;
+        errno = S_ISDIR(s.st_mode) ? EISDIR : ENODEV;
+        return true;
+    };
+    if (refuse(st)) return -1;
+    const int fd = ::open(name.constData(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &st) != 0 || refuse(st) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
+
+bool LinkSafeToFollow(const QString& path) {
+    QString at = QFileInfo(path).absoluteFilePath();
+    // As many links as the kernel follows in one name before ELOOP.
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat link {};
+        if (::lstat(encoded(at).constData(), &link) != 0 || !S_ISLNK(link.st_mode)) return true;
+        const QString folder = QFileInfo(at).absolutePath();
+        struct stat dir {};
+        if (::stat(encoded(folder).constData(), &dir) != 0) return false;
+        const uid_t me = ::geteuid();
+        const bool othersWrite = dir.st_uid != me || (dir.st_mode & (S_IWGRP | S_IWOTH));
+        if (othersWrite && link.st_uid != me && link.st_uid != dir.st_uid) return false;
+        QByteArray target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(encoded(at).constData(), target.data(), size_t(target.size()));
+        if (n <= 0 || n >= target.size()) return false;
+        target.truncate(n);
+        // A relative link counts from its own folder; ".." is left to the
+        // next lstat, which resolves it as the kernel would.
+        at = QDir(folder).absoluteFilePath(QFile::decodeName(target));
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------------------

@@ -121,6 +121,20 @@ private:
 // errno on failure.
 bool WriteFileSafely(const QString& target, const QByteArray& bytes, int* errorNumber = nullptr);
 
+// Opens path (flags O_RDONLY or O_RDWR, close-on-exec added) only when it
+// is a regular file: a FIFO, a device, a socket or a folder at that name
+// is refused without waiting for a writer at the other end, -1 with errno
+// ENODEV (EISDIR for a folder). Links are followed.
+int OpenRegularFile(const QString& path, int flags);
+// Whether the links at path (the last name, and each link it leads to) may
+// be followed: a link in a folder another account can write (a folder of
+// another owner, or writable by its group or by everyone) is followed only
+// when this account or the folder's owner owns it, as the kernel decides
+// in sticky folders. An account that can plant a link there could
+// otherwise point our next write at a file it cannot reach itself. True
+// when path is no link; false for a loop of links.
+bool LinkSafeToFollow(const QString& path);
+
 // A name that opens the very file behind fd, whatever happens to its name
 // meanwhile ("/proc/self/fd/N"): for libraries and helpers that can only
 // write to a path they open themselves.

@@ -418,3 +418,59 @@ TEST(SafeFile, AReplacedFileKeepsItsAccessListAndAttributes) {
     EXPECT_EQ(attribute("system.posix_acl_access"), acl);
     EXPECT_EQ(attribute("user.unit"), "001");
 }
+
+TEST(SafeFile, OnlyARegularFileOpensAndAFifoIsRefusedWithoutWaiting) {
+    const QString dir = qortest::freshDir("safefile-regular");
+    const QString file = dir + "/f", fifo = dir + "/p";
+    qortest::writeFile(file, "abc");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const int fd = OpenRegularFile(file, O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0) << "reads of the file wait as usual";
+    EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+    ::close(fd);
+    EXPECT_EQ(OpenRegularFile(fifo, O_RDONLY), -1);  // would wait for a writer if opened
+    EXPECT_EQ(errno, ENODEV);
+    EXPECT_EQ(OpenRegularFile(fifo, O_RDWR), -1);
+    EXPECT_EQ(OpenRegularFile(dir, O_RDONLY), -1);
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_EQ(OpenRegularFile(QStringLiteral("/dev/null"), O_RDONLY), -1);
+    EXPECT_EQ(OpenRegularFile(dir + "/missing", O_RDONLY), -1);
+    EXPECT_EQ(errno, ENOENT);
+    // Through a link to one, as to the other.
+    ASSERT_TRUE(QFile::link(fifo, dir + "/l"));
+    EXPECT_EQ(OpenRegularFile(dir + "/l", O_RDONLY), -1);
+}
+
+TEST(SafeFile, ALinkOfAnotherAccountIsFollowedOnlyWhereNobodyElseWrites) {
+    const QString dir = qortest::freshDir("safefile-links");
+    qortest::writeFile(dir + "/f", "abc");
+    ASSERT_EQ(::chmod(QFile::encodeName(dir).constData(), 0755), 0);
+    ASSERT_TRUE(QFile::link(dir + "/f", dir + "/mine"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("mine"), dir + "/relative"));
+    EXPECT_TRUE(LinkSafeToFollow(dir + "/f"));
+    EXPECT_TRUE(LinkSafeToFollow(dir + "/mine"));
+    EXPECT_TRUE(LinkSafeToFollow(dir + "/relative"));
+    EXPECT_TRUE(LinkSafeToFollow(dir + "/missing"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("loop"), dir + "/loop"));
+    EXPECT_FALSE(LinkSafeToFollow(dir + "/loop"));
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a link to another account";
+    const uid_t other = 65534;
+    const QString shared = dir + "/shared";
+    ASSERT_TRUE(QDir().mkpath(shared));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    ASSERT_TRUE(QFile::link(dir + "/f", shared + "/theirs"));
+    ASSERT_EQ(::lchown(QFile::encodeName(shared + "/theirs").constData(), other, other), 0);
+    EXPECT_FALSE(LinkSafeToFollow(shared + "/theirs"));
+    // A link of mine leading to theirs stops there too.
+    ASSERT_TRUE(QFile::link(shared + "/theirs", dir + "/via"));
+    EXPECT_FALSE(LinkSafeToFollow(dir + "/via"));
+    // In a folder only its owner writes, the owner's links are followed.
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 0755), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(shared).constData(), other, other), 0);
+    EXPECT_TRUE(LinkSafeToFollow(shared + "/theirs"));
+    // The group writing the folder counts as others.
+    ASSERT_EQ(::chown(QFile::encodeName(shared).constData(), 0, 0), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 0775), 0);
+    EXPECT_FALSE(LinkSafeToFollow(shared + "/theirs"));
+}
