@@ -274,6 +274,8 @@ int ApplyInsertCountDlg(CQorsDoc& doc, const InsertCountDlgMembers& m) {
     if (status) {
         if (kind == 2)
             ShowMessageId(PageInsertFailureMessage(status));
+        else if (const QString why = VarLinesLossRefusal(*r); !why.isEmpty())
+            ShowMessageText(why);
         else
             ShowMessageText(LoadErrorText(insertCaptionId(m.mode)) + LoadErrorText(str::kFailedSuffix));
         return status;
@@ -419,7 +421,13 @@ int ApplyDeleteDlg(CQorsDoc& doc, const DeleteDlgMembers& m) {
     }
     if (m.mode == 3) doc.SyncPagesFromReport();
     if (changed) FinishChange(doc, CQorsDoc::kHintAll);
-    if (status) return failed(LoadErrorText(str::kDelete) + lineWord(m.mode), status);
+    if (status) {
+        if (const QString why = VarLinesLossRefusal(*r); !why.isEmpty() && m.mode != 3) {
+            ShowMessageText(why);
+            return status;
+        }
+        return failed(LoadErrorText(str::kDelete) + lineWord(m.mode), status);
+    }
     return 0;
 }
 

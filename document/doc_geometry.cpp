@@ -7,6 +7,7 @@
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "engine/varlines.h"
 #include "platform/uiservices.h"
 
 namespace {
@@ -92,8 +93,10 @@ bool CQorsDoc::ResizeTable(int rows, int cols) {
         ResumeRedraw();
     }
     if (status) {
-        qor::messageBox(LoadErrorText(qor::str::kTableSizeError), QString(), qor::MsgButtons::Ok,
-                        qor::MsgIcon::Warning);
+        // A page whose variable lines the new size would cost says why.
+        QString why = qor::VarLinesLossRefusal(*m_pReport);
+        if (why.isEmpty()) why = LoadErrorText(qor::str::kTableSizeError);
+        qor::messageBox(why, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         return false;
     }
     // Breaks beyond the new table's end mean nothing any more.

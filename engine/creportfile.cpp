@@ -15,6 +15,7 @@
 #include <set>
 
 #include "engine/cellformat.h"
+#include "engine/cells_varmap.h"
 #include "engine/format_areas.h"
 #include "engine/formula_store.h"
 #include "engine/inusemarker.h"
@@ -460,13 +461,6 @@ void CReportFile::CommitFormatEdit() {
 
 namespace {
 
-// The decimals a number cell shows: a percent cell shows its value times
-// 100, so two more of the value's own.
-int shownDecimals(uint64_t word) {
-    if (cellFormatGet(word, kFmtKind) > kCellNumber) return -1;
-    return int(cellFormatGet(word, kFmtDecimals)) + (cellFormatGet(word, kFmtPercent) ? 2 : 0);
-}
-
 bool roundSlot(CellSlot* s, int decimals) {
     if (!s->isNumber() || s->isEmptyNumber()) return false;
     const double rounded = RoundedToDecimals(s->numberValue(), decimals);
@@ -496,8 +490,8 @@ void CReportFile::roundToFewerDecimals(const ReportFormat& before, const RemapMa
         for (uint16_t c = 1; c <= h.cols && c <= step.cols(); ++c) {
             const uint16_t oldCol = step.colOrigin[c - 1u];
             if (!oldCol || oldCol > before.header.cols) continue;
-            const int now = shownDecimals(m_format.cellFormat(r, c));
-            const int was = shownDecimals(before.cellFormat(oldRow, oldCol));
+            const int now = cellShownDecimals(m_format.cellFormat(r, c));
+            const int was = cellShownDecimals(before.cellFormat(oldRow, oldCol));
             if (now >= 0 && was >= 0 && now < was) cuts.push_back({r, c, now});
         }
     }
@@ -538,6 +532,7 @@ uint16_t CReportFile::RemapTable(const RemapMatrix& step) {
 }
 
 uint16_t CReportFile::remapTable(const RemapMatrix& step) {
+    m_varLinesLoss = {};
     ReportFormat& f = m_format;
     const uint16_t rows = f.header.rows;
     const uint16_t cols = f.header.cols;
@@ -556,6 +551,11 @@ uint16_t CReportFile::remapTable(const RemapMatrix& step) {
         const uint16_t o = step.colOrigin[i];
         if (o >= 1 && o <= cols && !colNew[o]) colNew[o] = uint16_t(i + 1);
     }
+    const uint16_t newVarStart =
+        f.header.varKind == 1   ? (f.header.varStart <= rows ? rowNew[f.header.varStart] : 0)
+        : f.header.varKind == 2 ? (f.header.varStart <= cols ? colNew[f.header.varStart] : 0)
+                                : 0;
+    if (uint16_t s = checkVarLinesKept(newVarStart, nr, nc)) return s;
     auto origin = [](const std::vector<uint16_t>& v, size_t i, uint16_t limit) -> uint16_t {
         const uint16_t o = v[i];
         return (o >= 1 && o <= limit) ? o : 0;
@@ -611,11 +611,8 @@ uint16_t CReportFile::remapTable(const RemapMatrix& step) {
         }
     }
     if (f.header.varKind == 1 || f.header.varKind == 2) {
-        const uint16_t s = f.header.varKind == 1
-                               ? (f.header.varStart <= rows ? rowNew[f.header.varStart] : 0)
-                               : (f.header.varStart <= cols ? colNew[f.header.varStart] : 0);
-        if (s) {
-            f.header.varStart = s;
+        if (newVarStart) {
+            f.header.varStart = newVarStart;
         } else {
             f.header.varKind = f.header.varStart = f.header.varExtent = 0;
         }
@@ -638,7 +635,35 @@ uint16_t CReportFile::remapTable(const RemapMatrix& step) {
     return kOk;
 }
 
+// The pages' lines stay as they are through a change of the table: one
+// that would put a line past the last row or column a report can have, or
+// take the area's row (column) away from lines holding values, costs data
+// no later step brings back, and is refused naming the first such page.
+uint16_t CReportFile::checkVarLinesKept(uint16_t newStart, uint16_t rows, uint16_t cols) {
+    const ReportHeader& h = m_format.header;
+    if (h.varKind != 1 && h.varKind != 2) return kOk;
+    ReportHeader after = h;
+    after.rows = rows;
+    after.cols = cols;
+    const int room = MaxVarLines(after);
+    // Pages hold no more lines than the area's extent allows today: only a
+    // smaller room, or the area going, needs the pages read.
+    if (newStart && room >= VarLineLimit(h)) return kOk;
+    for (int p = 1; p <= PageCount(); ++p) {
+        uint16_t status = 0;
+        const std::shared_ptr<CSheetPage> page = Page(p, &status);
+        if (!page) return status ? status : kRefused;
+        const int used = page->VarUsed();
+        const bool lost = newStart ? used > room : used > 0 && !page->VarLines().isBlank();
+        if (!lost) continue;
+        m_varLinesLoss = {p, used, h.varKind, !newStart};
+        return code(Status::VarAreaInvalid);
+    }
+    return kOk;
+}
+
 uint16_t CReportFile::SetTableSize(uint16_t rows, uint16_t cols) {
+    m_varLinesLoss = {};
     if (rows < 1 || rows > kMaxRows || cols < 1 || cols > kMaxCols)
         return code(Status::TableSizeOutOfBounds);
     if (!IsFormatEditing()) return kRefused;

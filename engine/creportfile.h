@@ -134,6 +134,17 @@ public:
     // 0; 1 outside a format edit or when step does not start from the
     // current shape; 1070 for a new shape beyond 1..9,999 x 1..255; 1040.
     uint16_t RemapTable(const RemapMatrix& step);
+    // A step that would cost a page its variable lines is refused (1065)
+    // before anything changes: lines that would reach past row 9,999 or
+    // column 255, or lines holding values whose area's row (column) goes.
+    // LastVarLinesLoss names the first such page.
+    struct VarLinesLoss {
+        int page = 0;   // 0 when the last step was not refused for this
+        int lines = 0;  // the page's lines
+        int kind = 0;   // 1 row area, 2 column area
+        bool areaGone = false;
+    };
+    VarLinesLoss LastVarLinesLoss() const { return m_varLinesLoss; }
     // Cut or extend at the end (format edit only). 1070 outside the bounds.
     uint16_t SetTableSize(uint16_t rows, uint16_t cols);
     // Format edit only. 1 when n <= 0 or the table would pass 9,999 rows /
@@ -324,6 +335,7 @@ private:
     void shapeLoadedPage(CSheetPage& page, uint32_t blobGeneration);
     qor::SlotGrid defaultVarLines() const;
     void roundToFewerDecimals(const qor::ReportFormat& before, const RemapMatrix& step);
+    uint16_t checkVarLinesKept(uint16_t newStart, uint16_t rows, uint16_t cols);
     uint16_t varLineLength() const;
     void touch(PageEntry* e);
     void trimCache();
@@ -342,6 +354,7 @@ private:
     std::optional<ReportFormat> m_committed;
     RemapMatrix m_editRemap;
     bool m_numbersRounded = false;
+    VarLinesLoss m_varLinesLoss;
     // For blobs of an older generation still in the file or the spill
     // file: how their rows and columns map to the committed shape.
     std::map<uint32_t, RemapMatrix> m_remaps;

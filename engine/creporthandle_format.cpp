@@ -330,7 +330,31 @@ uint16_t changeCellKind(CReportFile& file, const AreaRecord& a, int kind, bool* 
 
 }  // namespace
 
-uint16_t qor::ConformPageValues(CReportHandle& report, int page, bool apply) {
+namespace {
+
+// Fewer decimals round every page's numbers in the area when the edit
+// ends; a page that does not read could not be, and would keep amounts
+// its cells no longer show. Every page is read before anything changes.
+uint16_t pagesReadForDecimalCut(CReportFile& file, const AreaRecord& a, BitField field,
+                                uint32_t bits) {
+    const ReportFormat& f = file.Format();
+    bool cuts = false;
+    for (uint16_t r = a.r1; r <= a.r2 && !cuts; ++r)
+        for (uint16_t c = a.c1; c <= a.c2 && !cuts; ++c) {
+            const uint64_t was = f.cellFormat(r, c);
+            const int now = cellShownDecimals(field.set(was, bits));
+            cuts = now >= 0 && now < cellShownDecimals(was);
+        }
+    for (int p = 1; cuts && p <= file.PageCount(); ++p) {
+        uint16_t status = 0;
+        if (!file.Page(p, &status)) return status ? status : kRefused;
+    }
+    return 0;
+}
+
+}  // namespace
+
+uint16_t qor::ConformPageValues(CReportHandle& report, int page, bool apply, int namedPage) {
     CReportFile* file = report.GetReportFile();
     if (!file || file->IsFormatEditing()) return kRefused;
     uint16_t status = 0;
@@ -347,7 +371,7 @@ uint16_t qor::ConformPageValues(CReportHandle& report, int page, bool apply) {
                 CellValue was;
                 if (ValueFault fault = conformSlot(*p, site, line, holdsText(kind), apply, &was);
                     fault != ValueFault::None)
-                    return refusePageCell(fault, page, r, c, was);
+                    return refusePageCell(fault, namedPage ? namedPage : page, r, c, was);
             }
         }
     return 0;
@@ -378,6 +402,8 @@ uint16_t CReportHandle::AccessAreaFormat(int flag, int code, int32_t* value, con
         if (converted && !IsFormatState() && !m_file->Format().formulas.empty()) RecalcAll();
         return 0;
     }
+    if (code == kFmtDecimals || code == kFmtPercent)
+        if (uint16_t s = pagesReadForDecimalCut(*m_file, a, field, bits)) return s;
     ReportFormat& f = m_file->MutableFormat();
     for (uint16_t r = a.r1; r <= a.r2; ++r)
         for (uint16_t c = a.c1; c <= a.c2; ++c)

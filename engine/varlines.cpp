@@ -70,6 +70,17 @@ QString VarExtentRefusal(CReportHandle& report, int kind, int extent) {
     return LoadErrorText(str::kVarExtentBelowUsed).arg(page).arg(used).arg(VarLineWord(kind));
 }
 
+QString VarLinesLossRefusal(CReportHandle& report) {
+    const CReportFile* file = report.GetReportFile();
+    if (!file) return QString();
+    const CReportFile::VarLinesLoss loss = file->LastVarLinesLoss();
+    if (!loss.page) return QString();
+    return LoadErrorText(loss.areaGone ? str::kVarLinesWithArea : str::kVarLinesPastTable)
+        .arg(loss.page)
+        .arg(loss.lines)
+        .arg(VarLineWord(loss.kind));
+}
+
 uint16_t InsertVarLinesAt(CReportHandle& report, int pos, int count, QString* why) {
     ShownLines l;
     if (uint16_t s = shownLines(report, &l, why)) return s;

@@ -28,6 +28,11 @@ uint16_t DeleteVarLinesAt(CReportHandle& report, QList<int> positions, QString* 
 // the first page that uses more; empty when all fit.
 QString VarExtentRefusal(CReportHandle& report, int kind, int extent);
 
+// Why the last change of the table was refused for a page's variable
+// lines (lines past the table's last row or column, or an area with data
+// losing its row or column); empty when it was not.
+QString VarLinesLossRefusal(CReportHandle& report);
+
 // The word a line is counted in: "行" for a row area, "列" for a column area.
 QString VarLineWord(int kind);
 

@@ -65,6 +65,13 @@ ReaderResult CReader::failStatus(const char* method, uint16_t status) {
     return fail(QStringLiteral("%1: %2").arg(QLatin1String(method), statusText(status)));
 }
 
+ReaderResult CReader::failTable(const char* method, uint16_t status) {
+    // A page whose variable lines the change would cost is named.
+    if (const QString why = qor::VarLinesLossRefusal(*m_report); !why.isEmpty())
+        return fail(QStringLiteral("%1: %2").arg(QLatin1String(method), why));
+    return failStatus(method, status);
+}
+
 QString CReader::FormatFailure() const {
     const uint16_t s = m_report ? m_report->FormatLoadStatus() : 0;
     if (!s) return QString();
@@ -529,7 +536,7 @@ ReaderResult CReader::SetTableSize(int rows, int cols) {
     if (!cellInRange(rows, cols))
         return failStatus("SetTableSize", code(Status::TableSizeOutOfBounds));
     uint16_t r = uint16_t(rows), c = uint16_t(cols);
-    if (uint16_t s = m_report->AccessTableSize(1, &r, &c)) return failStatus("SetTableSize", s);
+    if (uint16_t s = m_report->AccessTableSize(1, &r, &c)) return failTable("SetTableSize", s);
     return ReaderResult::success();
 }
 
@@ -562,7 +569,7 @@ ReaderResult CReader::insertRows(const char* method, int pos, int count) {
         return failStatus(method, code(Status::TableSizeOutOfBounds));
     if (pos == 0) pos = m_report->GetRowCount() + 1;
     uint16_t n = uint16_t(count);
-    if (uint16_t s = m_report->InsertRowColPage(pos, &n, 0)) return failStatus(method, s);
+    if (uint16_t s = m_report->InsertRowColPage(pos, &n, 0)) return failTable(method, s);
     return ReaderResult::success();
 }
 
@@ -596,7 +603,7 @@ ReaderResult CReader::DeleteRows(int pos, int count) {
     if (pos >= 1 && pos <= rows) {
         if (QString e = pastEnd("DeleteRows", pos, count, rows); !e.isEmpty()) return fail(e);
     }
-    if (uint16_t s = m_report->DeleteRowColPage(pos, count, 0)) return failStatus("DeleteRows", s);
+    if (uint16_t s = m_report->DeleteRowColPage(pos, count, 0)) return failTable("DeleteRows", s);
     return ReaderResult::success();
 }
 

@@ -74,6 +74,9 @@ private:
     ReaderResult fail(const QString& text);
     // "<method>: <engine status text> (status N)".
     ReaderResult failStatus(const char* method, uint16_t status);
+    // failStatus, naming the page whose variable lines a change of the table
+    // would cost when that was why.
+    ReaderResult failTable(const char* method, uint16_t status);
     // Checks shared by the methods; an empty text when the check passes.
     QString needOpen() const;
     QString needFormatState(const char* method) const;
