@@ -114,8 +114,9 @@ void RunAppend(CommandRun& run) {
         // The source's cells may be of other kinds than ours: each value
         // enters by the rule a written one meets, or the APPEND takes back
         // every page it added and names the value.
-        uint16_t s = qor::ConformPageValues(r, added, false);
-        if (!s) s = qor::ConformPageValues(r, added, true);
+        // A refusal names the page of the source the value is on.
+        uint16_t s = qor::ConformPageValues(r, added, false, p);
+        if (!s) s = qor::ConformPageValues(r, added, true, p);
         if (s) {
             const QString why = StatusText(s);
             r.DeleteRowColPage(before + 1, added - before, 2);

@@ -56,6 +56,8 @@ QString PageCellPlace(int page, int row, int col);
 // gate: a text in a number cell becomes its number, a number in a text cell
 // its text. With apply false nothing changes and only a refusal is found.
 // 0, the status of a page that does not load, or kValueRefusedStatus.
-uint16_t ConformPageValues(CReportHandle& report, int page, bool apply);
+// A refusal names the page as namedPage when one is given (a page copied
+// in is named by its number where it came from).
+uint16_t ConformPageValues(CReportHandle& report, int page, bool apply, int namedPage = 0);
 
 }  // namespace qor

@@ -27,6 +27,7 @@
 #include "engine/paths.h"
 #include "engine/textutil.h"
 #include "engine/workfiles.h"
+#include "engine/reportpassword.h"
 #include "platform/safefile.h"
 #include "platform/uiservices.h"
 #include "print/print_job.h"
@@ -41,6 +42,27 @@ namespace {
 // Where convert and print find the file password of a protected report.
 constexpr char kPasswordVariable[] = "QOR_FILE_PASSWORD";
 
+}  // namespace
+
+std::optional<QString> FilePasswordFromEnvironment(const QString& path, QStringList* told) {
+    const QString file = QDir::toNativeSeparators(path);
+    if (!qEnvironmentVariableIsSet(kPasswordVariable)) {
+        *told << QStringLiteral("%1 has a file password: give it in %2")
+                     .arg(file, QLatin1String(kPasswordVariable));
+        return std::nullopt;
+    }
+    // Checked here as the report checks it: every open of the report (a
+    // script converts it as often as it likes) gets it while it is right.
+    const QString given = qEnvironmentVariable(kPasswordVariable);
+    if (given.compare(ReadReportFilePassword(path), Qt::CaseInsensitive) == 0) return given;
+    *told << QStringLiteral("%1: %2 (%3)")
+                 .arg(file, LoadErrorText(str::kWrongFilePassword),
+                      QLatin1String(kPasswordVariable));
+    return std::nullopt;
+}
+
+namespace {
+
 class MessagesToStderr {
 public:
     MessagesToStderr(const char* verb, Output* out) : m_verb(verb), m_out(out) {
@@ -50,22 +72,9 @@ public:
             if (!m_told.contains(m.text.trimmed())) m_told << m.text.trimmed();
             return m.defaultAnswer;
         };
-        // A script cannot answer a prompt: the file password of a
-        // protected report comes from the environment (never from the
-        // command line, where every user of the machine could read it).
-        // A wrong one is asked for again: the second question ends it.
-        mine.filePassword = [this](const QString& path) -> std::optional<QString> {
-            const QString file = QDir::toNativeSeparators(path);
-            if (!qEnvironmentVariableIsSet(kPasswordVariable)) {
-                m_told << QStringLiteral("%1 has a file password: give it in %2")
-                              .arg(file, QLatin1String(kPasswordVariable));
-                return std::nullopt;
-            }
-            if (m_passwordAsks++ == 0) return qEnvironmentVariable(kPasswordVariable);
-            m_told << QStringLiteral("%1: %2 (%3)")
-                          .arg(file, LoadErrorText(str::kWrongFilePassword),
-                               QLatin1String(kPasswordVariable));
-            return std::nullopt;
+        // A script cannot answer a prompt.
+        mine.filePassword = [this](const QString& path) {
+            return FilePasswordFromEnvironment(path, &m_told);
         };
         m_previous = installUiServices(mine);
     }
@@ -94,8 +103,6 @@ private:
     UiServices m_previous;
     QStringList m_told;
     QStringList m_leftOut;
-    // The hook is copied for each question: what it counts lives here.
-    int m_passwordAsks = 0;
 };
 
 // Closes the document however the verb ends, so that no in-use mark stays.

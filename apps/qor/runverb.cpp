@@ -46,6 +46,15 @@ public:
             if (r.buttons == MsgButtons::Ok) out->text += r.text + u'\n';
             return r.defaultAnswer;
         };
+        // A CONVERT of a protected report takes its password as the
+        // convert verb does.
+        ui.filePassword = [out](const QString& path) {
+            QStringList told;
+            const std::optional<QString> password =
+                FilePasswordFromEnvironment(path, &told);
+            for (const QString& t : told) out->err += QStringLiteral("qor run: %1\n").arg(t);
+            return password;
+        };
         m_savedUi = installUiServices(ui);
         m_savedMode = m_ci.TestRunMode(0xFF);
         m_ci.SetRunMode(0, CCalcInterpreter::kModeQuiet);

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+#include <optional>
 
 #include "engine/messages.h"
 
@@ -44,6 +45,12 @@ private:
 // usage error).
 bool ParsePagesOption(const char* verb, const QStringList& args, int at, QList<int>* pages,
                       Output* out, bool givenOrder = false);
+
+// The file password of a protected report, for a verb nobody sits at:
+// from QOR_FILE_PASSWORD (never from the command line, where every user of
+// the machine could read it). A wrong one is not given at all, so the
+// question ends there; what stood in the way goes to *told.
+std::optional<QString> FilePasswordFromEnvironment(const QString& path, QStringList* told);
 
 int verbNew(const QStringList& args, Output* out);
 int verbInfo(const QStringList& args, Output* out);
