@@ -151,7 +151,7 @@ Value onAreaPage(Evaluator& ev, const Node& area, Scan scan) {
 bool wholeCondition(Evaluator& ev, const Node* filter, bool* pass, Value* failed) {
     *pass = true;
     if (!filter || perCell(filter)) return true;
-    const Value c = ev.evaluate(*filter);
+    const Value c = ConditionTruth(ev.evaluate(*filter));
     if (c.isError()) {
         *failed = c;
         return false;
@@ -241,7 +241,7 @@ Value varStatistic(Evaluator& ev, const Node& call, const FunctionInfo& info) {
         const int lastLine = span.line1 ? std::min(span.line2, used) : used;
         for (int line = first; line <= lastLine; ++line) {
             if (filter && !perCell(filter)) {
-                const Value c = ev.evaluateOnLine(*filter, line);
+                const Value c = ConditionTruth(ev.evaluateOnLine(*filter, line));
                 if (c.isError()) return c;
                 if (!IsTrue(c)) continue;
             }

@@ -78,7 +78,7 @@ Value Evaluator::evaluate(const Node& node) { return this->node(node); }
 FormulaOutcome Evaluator::evaluateFormula(const Formula& f) {
     FormulaOutcome out;
     if (f.filter) {
-        const Value c = node(*f.filter);
+        const Value c = ConditionTruth(node(*f.filter));
         if (c.isError()) {
             out.value = c;
             return out;

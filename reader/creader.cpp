@@ -1,5 +1,8 @@
 #include "reader/creader.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -14,6 +17,7 @@
 #include "engine/textutil.h"
 #include "engine/varlines.h"
 #include "platform/compoundfile.h"
+#include "platform/safefile.h"
 
 using namespace qor;
 
@@ -140,10 +144,14 @@ ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLan
     }
     const QFileInfo fi(path);
     if (!fi.exists()) return fail(LoadErrorText(qor::str::kFileMissingChooseAgain).replace("%s", given));
-    // A file this account may not read is no proof of anything but the
-    // permission: the engine says so when it tries below.
-    const bool readable = QFile(path).open(QIODevice::ReadOnly);
-    if (!fi.isFile() || (readable && !CompoundFile::isCompoundFile(path)))
+    // A FIFO or a device is not even opened to look: its open could wait
+    // for ever. A file this account may not read is no proof of anything
+    // but the permission: the engine says so when it tries below.
+    if (!fi.isFile())
+        return fail(QStringLiteral("%1: %2").arg(given, statusText(code(Status::NotAReport))));
+    const int probe = qor::OpenRegularFile(path, O_RDONLY);
+    if (probe >= 0) ::close(probe);
+    if (probe >= 0 && !CompoundFile::isCompoundFile(path))
         return fail(QStringLiteral("%1: %2").arg(given, statusText(code(Status::NotAReport))));
     // The engine would look for "<name>.rep" instead: a different file.
     if (ReportPathWithExtension(path) != path)

@@ -75,3 +75,33 @@ TEST(QorPasswords, ConvertAndPrintTakeTheFilePasswordFromTheEnvironment) {
     EXPECT_EQ(xml.exitCode, 3) << xml.err.constData();
     EXPECT_TRUE(text(xml.out + xml.err).contains(QStringLiteral("没有口令保护"))) << xml.err.constData();
 }
+
+// A script's CONVERT takes the password as the convert verb does, for
+// every CONVERT of the report in the run.
+TEST(QorPasswords, AScriptsConvertOfAProtectedReportTakesThePasswordFromTheEnvironment) {
+    const QString dir = qortest::freshDir("qor-file-password-run");
+    const QString report = dir + "/p.rep";
+    ASSERT_EQ(runQor({"new", report, "--rows", "4", "--cols", "3", "--pages", "1"}).exitCode, 0);
+    ASSERT_EQ(runQor({"set", report, "1", "1", "1", "12"}).exitCode, 0);
+    protect(report, "secret");
+    qortest::writeFile(dir + "/c.shl",
+                       QStringLiteral("CONVERT \"%1\" TO \"%2/r.xlsx\"\nCONVERT \"%1\" TO \"%2/s.xlsx\"\n")
+                           .arg(report, dir)
+                           .toUtf8());
+    const auto bare = runQor({"run", dir + "/c.shl"});
+    EXPECT_EQ(bare.exitCode, 1);
+    EXPECT_TRUE(text(bare.err).contains("QOR_FILE_PASSWORD")) << bare.err.constData();
+    EXPECT_FALSE(QFile::exists(dir + "/r.xlsx"));
+    {
+        PasswordVariable wrong("guess");
+        const auto refused = runQor({"run", dir + "/c.shl"});
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_TRUE(text(refused.err).contains(QStringLiteral("口令不正确"))) << refused.err.constData();
+        EXPECT_FALSE(QFile::exists(dir + "/r.xlsx"));
+    }
+    PasswordVariable right("SECRET");  // letter case ignored, as the desktop does
+    const auto converted = runQor({"run", dir + "/c.shl"});
+    EXPECT_NE(converted.exitCode, 1) << converted.err.constData();
+    EXPECT_TRUE(QFile::exists(dir + "/r.xlsx"));
+    EXPECT_TRUE(QFile::exists(dir + "/s.xlsx"));
+}

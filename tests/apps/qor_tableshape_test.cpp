@@ -9,11 +9,9 @@
 #include "tests/common/reportfiles.h"
 #include "tests/common/testsupport.h"
 
-using namespace qor;
-
 namespace {
 
-qortest::ProcessResult qor(const QStringList& args, const QByteArray& input = {}) {
+qortest::ProcessResult qorRun(const QStringList& args, const QByteArray& input = {}) {
     return qortest::run(QStringLiteral(QOR_APP_BINARY), args, input);
 }
 
@@ -21,13 +19,13 @@ qortest::ProcessResult qor(const QStringList& args, const QByteArray& input = {}
 // at `start`; page 1 gets `lines` lines, the last holding 7 in its first
 // cell after the area's start.
 void areaReport(const QString& path, int rows, int cols, int kind, int start, int lines) {
-    ASSERT_EQ(qor({"new", path, "--rows", QString::number(rows), "--cols", QString::number(cols),
+    ASSERT_EQ(qorRun({"new", path, "--rows", QString::number(rows), "--cols", QString::number(cols),
                    "--pages", "2"})
                   .exitCode,
               0);
     const int row = kind == 1 ? start + lines - 1 : 1;
     const int col = kind == 1 ? 1 : start + lines - 1;
-    const auto made = qor(
+    const auto made = qorRun(
         {"reader-script", "-"},
         QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\nSetVarArea %2 %3 20\nBeginData\n"
                        "SetCurPage 1\nAppendRows %4\nSetCurCell %5 %6\nSetData 7\nSave\nCloseFile\n")
@@ -52,8 +50,8 @@ TEST(QorTableShape, ASizeAtWhichAPagesLinesNoLongerFitIsRefusedNamingThePage) {
     for (const QStringList& args : {QStringList{"table-size", cols, "3", "255"},
                                     QStringList{"reader-script", "-"}}) {
         const auto r = args.first() == u"table-size"
-                           ? qor(args)
-                           : qor(args, QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\n"
+                           ? qorRun(args)
+                           : qorRun(args, QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\n"
                                                       "SetTableSize 3 254\n")
                                            .arg(cols)
                                            .toUtf8());
@@ -61,21 +59,21 @@ TEST(QorTableShape, ASizeAtWhichAPagesLinesNoLongerFitIsRefusedNamingThePage) {
         EXPECT_TRUE(said.contains(QStringLiteral("第1页已用3列"))) << said.toStdString();
         EXPECT_EQ(qortest::fileBytes(cols), before);
     }
-    const auto fits = qor({"table-size", cols, "3", "253"});
+    const auto fits = qorRun({"table-size", cols, "3", "253"});
     EXPECT_EQ(fits.exitCode, 0) << fits.err.constData();
-    EXPECT_EQ(qor({"get", cols, "1", "1", "4"}).out.trimmed(), "7");
+    EXPECT_EQ(qorRun({"get", cols, "1", "1", "4"}).out.trimmed(), "7");
 
     // Rows: append-rows past the room of 9,999 rows.
     const QString rows = dir + "/rows.rep";
     areaReport(rows, 9990, 2, 1, 2, 5);
     const QByteArray rowsBefore = qortest::fileBytes(rows);
-    const auto appended = qor({"append-rows", rows, "6"});
+    const auto appended = qorRun({"append-rows", rows, "6"});
     EXPECT_EQ(appended.exitCode, 1);
     EXPECT_TRUE(QString::fromUtf8(appended.err).contains(QStringLiteral("第1页已用5行")))
         << appended.err.constData();
     EXPECT_EQ(qortest::fileBytes(rows), rowsBefore);
-    EXPECT_EQ(qor({"append-rows", rows, "5"}).exitCode, 0);
-    EXPECT_EQ(qor({"get", rows, "1", "6", "1"}).out.trimmed(), "7");
+    EXPECT_EQ(qorRun({"append-rows", rows, "5"}).exitCode, 0);
+    EXPECT_EQ(qorRun({"get", rows, "1", "6", "1"}).out.trimmed(), "7");
 }
 
 TEST(QorTableShape, DeletingTheAreasRowRefusesWhileLinesHoldValues) {
@@ -85,40 +83,41 @@ TEST(QorTableShape, DeletingTheAreasRowRefusesWhileLinesHoldValues) {
     const QByteArray before = qortest::fileBytes(rep);
     for (const QStringList& args :
          {QStringList{"delete-rows", rep, "2", "1"}, QStringList{"table-size", rep, "1", "3"}}) {
-        const auto r = qor(args);
+        const auto r = qorRun(args);
         EXPECT_EQ(r.exitCode, 1) << args.join(' ').toStdString();
         EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("第1页的可变区有2行数据")))
             << r.err.constData();
         EXPECT_EQ(qortest::fileBytes(rep), before);
     }
     // Rows elsewhere go as before, and so does an area whose lines are empty.
-    EXPECT_EQ(qor({"delete-rows", rep, "1", "1"}).exitCode, 0);
+    EXPECT_EQ(qorRun({"delete-rows", rep, "1", "1"}).exitCode, 0);
     const QString empty = dir + "/e.rep";
-    ASSERT_EQ(qor({"new", empty, "--rows", "4", "--cols", "3", "--pages", "2"}).exitCode, 0);
-    ASSERT_EQ(qor({"reader-script", "-"},
+    ASSERT_EQ(qorRun({"new", empty, "--rows", "4", "--cols", "3", "--pages", "2"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"reader-script", "-"},
                   QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\nSetVarArea 1 2 5\nSave\n")
                       .arg(empty)
                       .toUtf8())
                   .exitCode,
               0);
-    EXPECT_EQ(qor({"delete-rows", empty, "2", "1"}).exitCode, 0);
+    EXPECT_EQ(qorRun({"delete-rows", empty, "2", "1"}).exitCode, 0);
 }
 
 TEST(QorTableShape, FewerDecimalsOnAReportWithADamagedPageChangeNothing) {
     const QString dir = qortest::freshDir("qor-tableshape-decimals");
     const QString rep = dir + "/m.rep";
-    ASSERT_EQ(qor({"new", rep, "--rows", "2", "--cols", "2", "--pages", "3"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "2", "--cols", "2", "--pages", "3"}).exitCode, 0);
     for (int p = 1; p <= 3; ++p)
-        ASSERT_EQ(qor({"set", rep, QString::number(p), "2", "2", "1.25"}).exitCode, 0);
-    qortest::flipStreamByte(rep, QString::fromLatin1(kPageStreamName),
-                            directorySize(3) + pageRecordLength(2, 2, 0) + kPageRecordHeaderSize +
+        ASSERT_EQ(qorRun({"set", rep, QString::number(p), "2", "2", "1.25"}).exitCode, 0);
+    qortest::flipStreamByte(rep, QString::fromLatin1(qor::kPageStreamName),
+                            qor::directorySize(3) + qor::pageRecordLength(2, 2, 0) +
+                                qor::kPageRecordHeaderSize +
                                 12);
     const QByteArray before = qortest::fileBytes(rep);
-    const auto cut = qor({"format", rep, "2", "2", "decimals", "0"});
+    const auto cut = qorRun({"format", rep, "2", "2", "decimals", "0"});
     EXPECT_EQ(cut.exitCode, 1);
     EXPECT_TRUE(cut.err.contains("1008")) << cut.err.constData();
     EXPECT_EQ(qortest::fileBytes(rep), before);
-    EXPECT_EQ(qor({"get", rep, "1", "2", "2"}).out.trimmed(), "1.25");
+    EXPECT_EQ(qorRun({"get", rep, "1", "2", "2"}).out.trimmed(), "1.25");
     // More decimals round nothing and go ahead.
-    EXPECT_EQ(qor({"format", rep, "2", "2", "decimals", "3"}).exitCode, 0);
+    EXPECT_EQ(qorRun({"format", rep, "2", "2", "decimals", "3"}).exitCode, 0);
 }

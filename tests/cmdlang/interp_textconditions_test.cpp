@@ -173,3 +173,27 @@ TEST_F(InterpTest, ATotalFormulaOverAFailedCellMarksItsCellInsteadOfRefusing) {
     fails(QStringLiteral("TOTAL FOR MRECNO()=2"), CALC_ERR_EVALUATION);
     EXPECT_EQ(r->GetPageCount(), 3);
 }
+
+// A value APPEND FROM refuses is named by the page of the other report it
+// is on, not by the page it would have become here.
+TEST_F(InterpTest, AppendFromNamesTheSourcesPageOfARefusedValue) {
+    CReportHandle* src = makeReport("src.rep", 4, 3, 0);
+    ASSERT_EQ(src->EnterFormatState(), 0);
+    int32_t text = kCellText;
+    const CellArea a = CellArea::area(1, 1, 4, 1);
+    ASSERT_EQ(src->AccessAreaFormat(1, qor::kFmtKind, &text, &a), 0);
+    ASSERT_EQ(src->EnterDataState(), 0);
+    ASSERT_EQ(src->AppendRowColPage(2, 2), 0);
+    ASSERT_EQ(src->SetCellValue(CellValue::ofText(QStringLiteral("7")), 1, 1, 1), 0);
+    ASSERT_EQ(src->SetCellValue(CellValue::ofText(QStringLiteral("abc")), 1, 1, 2), 0);
+    ASSERT_EQ(src->Save(), 0);
+    CReportHandle* r = makeReport("dest.rep", 4, 3, 5);
+    ci->SetReport(r);
+    EXPECT_EQ(run(QStringLiteral("APPEND FROM \"%1/src.rep\"").arg(dir)), -1);
+    const QString why = ci->LastErrorText();
+    EXPECT_TRUE(why.contains(QStringLiteral("第2页")) && why.contains(QStringLiteral("abc")) &&
+                why.contains(QStringLiteral("src.rep")))
+        << why.toStdString();
+    EXPECT_FALSE(why.contains(QStringLiteral("第7页"))) << why.toStdString();
+    EXPECT_EQ(r->GetPageCount(), 5);
+}
