@@ -18,6 +18,7 @@
 
 #include "engine/cellformat.h"
 #include "engine/cellgate.h"
+#include "engine/cells_varmap.h"
 #include "engine/creporthandle.h"
 #include "engine/formula_cache.h"
 #include "engine/formula_graph.h"
@@ -197,7 +198,12 @@ bool writeResult(CSheetPage& page, uint16_t row, uint16_t col, bool textCell,
     return true;
 }
 
-QString cellName(uint16_t row, uint16_t col) { return FormatCellRef(col - 1, row - 1); }
+// A cell as its page shows it (the name box, formulas, messages): the rows
+// or columns after a variable area move on by the lines the page uses.
+QString cellName(const ReportHeader& h, const CSheetPage* page, uint16_t row, uint16_t col) {
+    const int used = h.varKind && page ? std::max<int>(1, page->VarUsed()) : 1;
+    return FormatCellRef(ShownColOf(h, used, col) - 1, ShownRowOf(h, used, row) - 1);
+}
 
 QString cycleReason() { return LoadErrorText(qor::str::kFormulaCycle).remove(u'：').trimmed(); }
 
@@ -524,16 +530,16 @@ struct CReportHandle::RecalcRun {
             CellValue kept;
             if (const qor::ValueFault fault = qor::ValueForCell(in, textCell, &kept);
                 fault != qor::ValueFault::None)
-                v = FormulaValue::error(qor::ValueFaultMessage(fault, cellName(node.row, node.col),
-                                                               qor::FaultyValueText(in),
-                                                               kMaxCellTextChars));
+                v = FormulaValue::error(qor::ValueFaultMessage(
+                    fault, cellName(f.header, sheet.get(), node.row, node.col),
+                    qor::FaultyValueText(in), kMaxCellTextChars));
         }
         writeResult(*sheet, node.row, node.col, textCell, v);
         RecalcSummary& sum = h.m_recalcSummary;
         ++sum.cells;
         if (cycle) {
             ++sum.cyclicCells;
-            const QString name = cellName(node.row, node.col);
+            const QString name = cellName(f.header, sheet.get(), node.row, node.col);
             if (!cycleCells.contains(name)) {
                 if (cycleCells.size() < kCycleCellsReported)
                     cycleCells << name;
@@ -545,8 +551,8 @@ struct CReportHandle::RecalcRun {
         // The first cells left failed, by position, whatever the order they
         // were computed in.
         ++sum.errorCells;
-        const FailedCell cell{int(e.page), cellName(node.row, node.col), v.text, node.row,
-                              node.col};
+        const FailedCell cell{int(e.page), cellName(f.header, sheet.get(), node.row, node.col),
+                              v.text, node.row, node.col};
         std::vector<FailedCell>& kept = sum.failed;
         const auto before = [](const FailedCell& a, const FailedCell& b) {
             return std::tie(a.page, a.row, a.col) < std::tie(b.page, b.row, b.col);

@@ -198,3 +198,42 @@ TEST(QorFailedFormulas, AScriptsConvertNamesTheRealReason) {
         EXPECT_FALSE(text(r.err).contains(QStringLiteral("安装"))) << r.err.constData();
     }
 }
+
+// A failed cell past a variable area is named where the sheet shows it on
+// its page, as the name box and formulas name it: the Reader's Recalc and
+// RECALC both, for a column area and a row area.
+TEST(QorFailedFormulas, AFailedCellPastAnAreaIsNamedAsTheSheetShowsIt) {
+    const QString dir = qortest::freshDir("qor-failed-shown");
+    struct Case {
+        const char* area;     // SetVarArea kind start extent
+        const char* formula;  // its stored cell, row and column
+        const char* stored;   // the name of that cell in format state
+        const char* shown;    // with three lines in use
+    };
+    const Case cases[] = {{"2 2 5", "1 4", "D1", "F1"}, {"1 2 5", "4 1", "A4", "A6"}};
+    for (const Case& c : cases) {
+        const QString report = dir + QStringLiteral("/r%1.rep").arg(c.area[0]);
+        ASSERT_EQ(qor({"new", report, "--rows", "4", "--cols", "4", "--pages", "1"}).exitCode, 0);
+        const auto design =
+            qor({"reader-script", "-"},
+                QStringLiteral(
+                    "OpenRep8File \"%1\"\nBeginDesign\nSetVarArea %2\nSetCurCell %3\n"
+                    "SetFormula \"10/A1\"\nBeginData\nSetCurPage 1\nRecalc\nSave\nCloseFile\n")
+                    .arg(report, QLatin1String(c.area), QLatin1String(c.formula))
+                    .toUtf8());
+        EXPECT_TRUE(
+            text(design.out).contains(QStringLiteral("第1页 %1 单元").arg(QLatin1String(c.stored))))
+            << design.out.constData();
+        ASSERT_EQ(qor({"append-lines", report, "1", "2"}).exitCode, 0);
+        const auto reader =
+            qor({"reader-script", "-"},
+                QStringLiteral("OpenRep8File \"%1\"\nBeginData\nSetCurPage 1\nRecalc\nCloseFile\n")
+                    .arg(report)
+                    .toUtf8());
+        const QString named = QStringLiteral("第一个在第1页 %1 单元").arg(QLatin1String(c.shown));
+        EXPECT_TRUE(text(reader.out).contains(named)) << c.area << reader.out.constData();
+        qortest::writeFile(dir + "/recalc.shl", "RECALC\n");
+        const auto ran = qor({"run", dir + "/recalc.shl", report});
+        EXPECT_TRUE(text(ran.err).contains(named)) << c.area << ran.err.constData();
+    }
+}
