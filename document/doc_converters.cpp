@@ -280,7 +280,7 @@ public:
         all.m_nPageCount = report.GetPageCount();
         const qor::OwnXmlExportResult r = qor::WriteOwnXml(report, path, all);
         if (r.written) {
-            if (const QString cut = qor::CutTextsNote(r); !cut.isEmpty()) m_leftOut << cut;
+            m_leftOut << qor::OwnXmlExportNotes(r);
             return true;
         }
         if (message)

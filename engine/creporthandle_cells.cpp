@@ -202,7 +202,7 @@ uint16_t CReportHandle::readCell(const CSheetPage* page, int row, int col, CellV
             if (fullText) full = numberText(number);
         }
     }
-    if (v.isText()) v.text.truncate(kCellValueTextChars);
+    if (v.isText()) v.text = LeftWholeChars(v.text, kCellValueTextChars);
     if (value) *value = v;
     if (fullText) *fullText = full;
     return kOk;

@@ -411,6 +411,57 @@ QString AnsiToWideInPlace(const QByteArray& buffer, qsizetype byteLength) {
     return qor::decodeCp936(buffer.left(len));
 }
 
+// ---- characters a file cannot carry ------------------------------------------
+
+QString LeftWholeChars(const QString& text, qsizetype units) {
+    if (units >= text.size()) return text;
+    if (units <= 0) return QString();
+    if (text.at(units - 1).isHighSurrogate() && text.at(units).isLowSurrogate()) --units;
+    return text.left(units);
+}
+
+bool IsUncarriedChar(QStringView text, qsizetype i) {
+    const char16_t c = text[i].unicode();
+    if (c < 0x20) return c != u'\t' && c != u'\n' && c != u'\r';
+    if (c == 0xFFFE || c == 0xFFFF) return true;
+    if (QChar::isHighSurrogate(c)) return i + 1 >= text.size() || !text[i + 1].isLowSurrogate();
+    if (QChar::isLowSurrogate(c)) return i == 0 || !text[i - 1].isHighSurrogate();
+    return false;
+}
+
+qsizetype UncarriedChars(QStringView text) {
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (IsUncarriedChar(text, i)) ++n;
+    return n;
+}
+
+QString WithoutUncarriedChars(const QString& text) {
+    if (UncarriedChars(text) == 0) return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (!IsUncarriedChar(text, i)) out += text.at(i);
+    return out;
+}
+
+qsizetype UnpairedSurrogates(QStringView text) {
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i].isSurrogate() && IsUncarriedChar(text, i)) ++n;
+    return n;
+}
+
+QString WithReplacementChars(const QString& text, bool nonCharacters) {
+    QString out = text;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if ((c.isSurrogate() || (nonCharacters && c.unicode() >= 0xFFFE)) && IsUncarriedChar(text, i))
+            out[i] = QChar::ReplacementCharacter;
+    }
+    return out;
+}
+
 // ---- numbers -------------------------------------------------------------------
 
 double RoundedToDecimals(double value, int decimals) {

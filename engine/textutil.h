@@ -89,6 +89,27 @@ int ParseRowColList(int kind, const QString& text, QList<int>* list, int* count 
 // here the text is returned.
 QString AnsiToWideInPlace(const QByteArray& buffer, qsizetype byteLength = -1);
 
+// ---- characters a file cannot carry --------------------------------------
+
+// The first `units` UTF-16 units of text (every limit of the report counts
+// units, a character beyond the basic plane two), one less where the cut
+// would leave half of such a character.
+QString LeftWholeChars(const QString& text, qsizetype units);
+
+// Characters no exchange file carries as themselves: C0 controls other
+// than tab, line feed and carriage return (XML has no place for them, and
+// a text file holding them reads as no text), U+FFFE and U+FFFF, and a
+// surrogate without its pair (no UTF-8 or UTF-16 reader takes it).
+bool IsUncarriedChar(QStringView text, qsizetype i);
+qsizetype UncarriedChars(QStringView text);
+// The text without them.
+QString WithoutUncarriedChars(const QString& text);
+// Halves of surrogate pairs alone, and the text with each (and, with
+// nonCharacters, U+FFFE and U+FFFF) as U+FFFD: for the formats that hold
+// any UTF-16 unit but whose readers decode it strictly.
+qsizetype UnpairedSurrogates(QStringView text);
+QString WithReplacementChars(const QString& text, bool nonCharacters);
+
 // ---- numbers -------------------------------------------------------------
 
 // Rounds to at most 7 decimal places (more are cut to 7), halves away from

@@ -147,7 +147,8 @@ QString CHtmlExporter::EscapeHtml(const QString& text) {
                 out += c;
         }
     }
-    return out;
+    // What no browser reads as itself is left out, and the export names it.
+    return WithoutUncarriedChars(out);
 }
 
 int CHtmlExporter::OpenSource(const QString& name, int page) {

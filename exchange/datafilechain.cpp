@@ -659,7 +659,7 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
                         // one comes in cut, and is named.
                         if (t.size() > qor::kMaxLabelChars && cutTexts++ == 0)
                             firstCut = qor::CellPlace(page, r, j + 1);
-                        cell = CellValue::ofText(t.left(qor::kMaxCellTextChars));
+                        cell = CellValue::ofText(LeftWholeChars(t, qor::kMaxCellTextChars));
                     } else {
                         cell = CellValue::ofNumber(v.toDouble());
                     }

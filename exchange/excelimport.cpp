@@ -618,7 +618,7 @@ void CExcelBridge::importDataCells(int page) {
                 // The whole text: the report keeps as much of it as a
                 // cell holds, and what it cuts is told.
                 if (cell.text.size() > kMaxLabelChars) countAt(&cut, r, c);
-                value = CellValue::ofText(cell.text.left(kMaxCellTextChars));
+                value = CellValue::ofText(LeftWholeChars(cell.text, kMaxCellTextChars));
             } else if (cell.kind == XlCell::Text && numberCell) {
                 // A text in a number cell is its number when the whole
                 // text reads as one; any other text has no place there and

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <optional>
 
+#include "engine/textutil.h"
 #include "engine/workfiles.h"
 #include "exchange/jetdriver.h"
 #include "exchange/losstally.h"
@@ -407,8 +408,17 @@ void fillCell(const Column& col, const QVariant& v, Cell& c, const Where& where,
             t = v.toString();
         if (t.size() > kMaxTextChars) {
             losses.add(LoadErrorText(str::kLossTextsCutToCharacters).arg(kMaxTextChars), where());
-            t.truncate(kMaxTextChars);
-            if (t.back().isHighSurrogate()) t.chop(1);
+            t = LeftWholeChars(t, kMaxTextChars);
+        }
+        // Our reader takes U+FFFE and U+FFFF for U+FFFD, and libmdb's
+        // cannot decode half a surrogate pair: each is written as U+FFFD,
+        // and named.
+        if (UncarriedChars(t)) {
+            const QString replaced = WithReplacementChars(t, true);
+            qsizetype n = 0;
+            for (qsizetype i = 0; i < t.size(); ++i) n += t.at(i) != replaced.at(i);
+            if (n) losses.add(LoadErrorText(str::kLossCharsReplaced), where(), n);
+            t = replaced;
         }
         if (t.isEmpty()) return;
         c.null = false;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engine/paths.h"
+#include "engine/textutil.h"
 #include "exchange/csvline.h"
 #include "exchange/filenumber.h"
 #include "exchange/jetdriver.h"
@@ -512,8 +513,11 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
     // The file is built as bytes: each text is encoded once, in code page
     // 936; should one not fit, the whole file is built again in UTF-8.
     QList<int> widths;
+    LossTally losses;
     const auto build = [&](bool utf8, QByteArray* out) {
         widths = QList<int>(fields.size(), 1);
+        losses = LossTally();
+        qint64 record = 0;
         const auto encode = [utf8](const QString& t, bool* fits) {
             if (utf8) return t.toUtf8();
             return encodeCp936(t, fits);
@@ -545,6 +549,7 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
         for (int c = 0; c < fields.size(); ++c) numberField[c] = isNumberField(fields.at(c).type);
         records([&](const QVariantList& row) {
             if (!fits) return;  // built again in UTF-8
+            ++record;
             line.clear();
             for (int c = 0; c < fields.size(); ++c) {
                 if (c) line += ',';
@@ -561,7 +566,15 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
                         appendNumber(&line, v.toDouble());
                     continue;
                 }
-                const QString t = valueText(v);
+                QString t = valueText(v);
+                // A control character makes the file no text for any
+                // reader, and half a surrogate pair has no bytes: both are
+                // left out, and named.
+                if (const qsizetype n = UncarriedChars(t)) {
+                    losses.add(LoadErrorText(str::kLossUncarriedChars),
+                               LoadErrorText(str::kPlaceRecordField).arg(record).arg(names.at(c)), n);
+                    t = WithoutUncarriedChars(t);
+                }
                 QByteArray bytes;
                 if (const auto hit = encoded.constFind(t); hit != encoded.constEnd()) {
                     bytes = *hit;
@@ -581,6 +594,7 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
     QByteArray bytes;
     const bool utf8 = !build(false, &bytes);
     if (utf8) build(true, &bytes);
+    losses.appendTo(notes);
 
     SchemaIniTable layout;
     layout.characterSet = utf8 ? QStringLiteral("65001") : QStringLiteral("936");

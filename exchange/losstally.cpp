@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "cmdlang/lexer.h"
+#include "engine/cellformat.h"
 #include "engine/cells_round.h"
 #include "engine/cells_varmap.h"
 #include "engine/creportfile.h"
@@ -158,6 +159,49 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
                     failed = failed || (r >= a.r1 && r <= a.r2 && c >= a.c1 && c <= a.c2);
                 if (failed) losses.add(LoadErrorText(str::kLossFailedFormulas), shownPlace(p, r, c));
             }
+    }
+    // XML and HTML have no place for some characters (control characters,
+    // U+FFFE, U+FFFF, half a surrogate pair): their writers leave them out
+    // and the user hears where.
+    // A binary workbook holds any UTF-16 unit, but half a surrogate pair
+    // would keep strict readers from the whole book: its writer puts
+    // U+FFFD there.
+    const bool markup = ownXml || hasSuffix(target, "htm") || hasSuffix(target, "html");
+    if (markup || hasSuffix(target, "xls")) {
+        const QString kind = LoadErrorText(markup ? str::kLossUncarriedChars : str::kLossCharsReplaced);
+        const auto count = [markup](QStringView text) {
+            return markup ? UncarriedChars(text) : UnpairedSurrogates(text);
+        };
+        for (int r = 1; r <= h.rows; ++r)
+            for (int c = 1; c <= h.cols; ++c)
+                if (cellFormatGet(report.GetReportFile()->Format().cellFormat(uint16_t(r), uint16_t(c)),
+                                  kFmtKind) == kCellLabel)
+                    losses.add(kind, FormatCellRef(c - 1, r - 1),
+                               count(report.GetReportFile()->GetLabel(uint16_t(r), uint16_t(c))));
+        for (int p : written) {
+            const std::shared_ptr<CSheetPage> page = report.GetPage(p);
+            if (!page) continue;
+            const int used = std::max<int>(1, page->VarUsed());
+            for (int r = 1; r <= h.rows; ++r)
+                for (int c = 1; c <= h.cols; ++c)
+                    if (page->Slot(uint16_t(r), uint16_t(c)).isText())
+                        losses.add(kind, CellPlace(p, ShownRowOf(h, used, r), ShownColOf(h, used, c)),
+                                   count(page->Text(uint16_t(r), uint16_t(c))));
+            const SlotGrid& lines = page->VarLines();
+            for (uint32_t line = 0; varArea && line < lines.lines(); ++line)
+                for (uint16_t pos = 0; pos < lines.lineLength(); ++pos) {
+                    if (!lines.slot(line, pos).isText()) continue;
+                    const int at = h.varStart + int(line);
+                    losses.add(kind, h.varKind == 1 ? CellPlace(p, at, pos + 1) : CellPlace(p, pos + 1, at),
+                               count(lines.text(line, pos)));
+                }
+            for (int slot = 0; slot <= 6; ++slot) {
+                KeywordValue v;
+                if (report.GetPageKeyword(slot, &v, p) == 0 && v.kind == 2)
+                    losses.add(kind, LoadErrorText(str::kXmlPageKeyword).arg(p).arg(slot),
+                               count(v.text));
+            }
+        }
     }
     for (int slot = 0; slot <= 6; ++slot) {
         const KeywordSlot& at = h.keywords[size_t(slot)];

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QHash>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -14,13 +15,18 @@
 #include <malloc.h>
 #endif
 
+#include "cmdlang/functions.h"
+#include "cmdlang/parser.h"
+#include "cmdlang/references.h"
 #include "engine/cellformat.h"
 #include "engine/cells_varmap.h"
 #include "engine/creporthandle.h"
+#include "engine/formulaeval.h"
 #include "engine/messages.h"
 #include "engine/openreports.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
+#include "exchange/losstally.h"
 #include "exchange/ownxml_format.h"
 #include "exchange/scratchstreams.h"
 #include "exchange/xmldom.h"
@@ -129,15 +135,24 @@ public:
     void write(XmlStreamWriter& out, const QString& reportName);
     int cutTexts() const { return m_cutTexts; }
     const QStringList& cutPlaces() const { return m_cutPlaces; }
+    // The formulas written as values alone, by kind.
+    const LossTally& formulasLeftOut() const { return m_formulasLeftOut; }
 
 private:
+    // A formula's text as it reads in the file, or nothing when no text
+    // there reads what it reads in the report.
+    // *why: the string naming the kind of loss.
+    std::optional<QString> fileFormula(const QString& text, const AreaRecord& stored, int* why);
+    const std::optional<QString>& fileFormulaOf(const FormulaInfo& info, const AreaRecord& stored,
+                                                const QString& fileCorner);
+
     // The file holds kCellValueTextChars characters of a text; what is cut
     // is counted so that the caller can say so.
     template <typename Place>
     QString fitted(const QString& text, const Place& place) {
         if (text.size() <= kCellValueTextChars) return text;
         if (++m_cutTexts <= kCutPlacesShown) m_cutPlaces << place();
-        return text.left(kCellValueTextChars);
+        return LeftWholeChars(text, kCellValueTextChars);
     }
     static constexpr int kCutPlacesShown = 5;
 
@@ -170,7 +185,89 @@ private:
     bool m_cannotMap = false;
     int m_cutTexts = 0;
     QStringList m_cutPlaces;
+    int m_fileLines = 1;
+    bool m_allPages = true;
+    // Each formula's text in the file, by its first stored cell: an area
+    // formula is written at every cell of its area.
+    QHash<quint32, std::optional<QString>> m_fileFormulas;
+    LossTally m_formulasLeftOut;
 };
+
+std::optional<QString> Writer::fileFormula(const QString& text, const AreaRecord& stored,
+                                           int* why) {
+    const ReportHeader& h = m_file.Format().header;
+    const bool varArea = h.varKind == 1 || h.varKind == 2;
+    if (!varArea && m_allPages) return text;
+    const std::shared_ptr<IFormulaChecker> checker = FormulaChecker();
+    if (!checker) return text;
+    if (!m_allPages) {
+        // The file numbers the pages it holds from 1: a total over every
+        // page would add up fewer of them.
+        const std::unique_ptr<cmd::Formula> parsed = cmd::ParseFormula(text);
+        if (!parsed) return text;
+        cmd::FormulaReferences refs;
+        cmd::CollectReferences(*parsed, &refs);
+        for (const cmd::Node* call : refs.calls) {
+            const cmd::FunctionInfo* f = cmd::FindFunction(call->text);
+            if (f && f->group == cmd::FunctionGroup::PageStat) {
+                *why = str::kLossFormulasOfUnwrittenPages;
+                return std::nullopt;
+            }
+        }
+    }
+    // The file has fileLines plain rows (columns) where the report has its
+    // template line, on every page alike: what lies past the template moves
+    // by the lines added. A reference that reaches across the template
+    // cannot follow: a statistic passes the template by, and a cell moved
+    // with an area formula's cells would land on a line.
+    const bool rows = h.varKind == 1;
+    const int extra = m_fileLines - 1;
+    const int stretch = rows ? stored.r2 - stored.r1 : stored.c2 - stored.c1;
+    const auto move = [&](FormulaRef& ref) {
+        if (ref.external || (ref.kind != FormulaRef::Cell && ref.kind != FormulaRef::Area))
+            return true;
+        if (ref.page != 0 && !m_allPages) {
+            const auto at = std::find(m_pages.begin(), m_pages.end(), int(ref.page));
+            if (at == m_pages.end()) {
+                *why = str::kLossFormulasOfUnwrittenPages;
+                return false;
+            }
+            ref.page = uint32_t(at - m_pages.begin() + 1);
+        }
+        if (!varArea) return true;
+        uint16_t& first = rows ? ref.area.r1 : ref.area.c1;
+        uint16_t& last = rows ? ref.area.r2 : ref.area.c2;
+        const int reach = last + (ref.shifts() ? stretch : 0);
+        if (first <= h.varStart && h.varStart <= reach) {
+            // The template cell alone reads the first line, which the
+            // file's first line is.
+            *why = str::kLossFormulasAcrossVariableArea;
+            return first == reach && !ref.statisticArea;
+        }
+        if (first > h.varStart) {
+            first = uint16_t(first + extra);
+            last = uint16_t(last + extra);
+        }
+        return true;
+    };
+    QString out;
+    if (checker->RewriteReferences(text, move, &out)) return out;
+    // A text that does not parse reads nothing; it goes as it is.
+    return cmd::ParseFormula(text) ? std::nullopt : std::optional<QString>(text);
+}
+
+const std::optional<QString>& Writer::fileFormulaOf(const FormulaInfo& info,
+                                                    const AreaRecord& stored,
+                                                    const QString& fileCorner) {
+    const quint32 key = (quint32(stored.r1) << 16) | stored.c1;
+    auto it = m_fileFormulas.find(key);
+    if (it == m_fileFormulas.end()) {
+        int why = 0;
+        it = m_fileFormulas.insert(key, fileFormula(info.text, stored, &why));
+        if (!*it) m_formulasLeftOut.add(LoadErrorText(why), fileCorner + u'：' + info.text);
+    }
+    return *it;
+}
 
 void Writer::choosePages() {
     const int count = m_report.GetPageCount();
@@ -261,7 +358,7 @@ bool Writer::walkCells(const Layout& layout, bool whole, Take take) {
                     // The file carries what a cell value holds; the first
                     // walk counts what is cut.
                     if (whole)
-                        cell.label = m_file.GetLabel(sc.row, sc.col).left(kCellValueTextChars);
+                        cell.label = LeftWholeChars(m_file.GetLabel(sc.row, sc.col), kCellValueTextChars);
                     else
                         fitted(m_file.GetLabel(sc.row, sc.col), [&] { return FormatCellRef(c - 1, r - 1); });
                     break;
@@ -275,11 +372,22 @@ bool Writer::walkCells(const Layout& layout, bool whole, Take take) {
             // cell formula it would compute something else.
             if (whole && m_report.GetCellFormula(CellRef{0, int16_t(fr), int16_t(fc)}, &info) &&
                 info.kind == 0) {
-                cell.formula = info.text;
-                // The formula's first cell, in the file's rows and columns: a
-                // formula never spans the variable area's first line, so it
-                // lies as far from this cell in the file as in the report.
-                cell.formulaArea = FormatCellRef(c - (fc - info.col) - 1, r - (fr - info.row) - 1);
+                // The formula's first cell, in the file's rows and columns
+                // and in the report's stored ones: a formula never spans
+                // the variable area's first line, so it lies as far from
+                // this cell in either as on the page.
+                const QString corner = FormatCellRef(c - (fc - info.col) - 1, r - (fr - info.row) - 1);
+                AreaRecord stored;
+                stored.r1 = uint16_t(sc.row - (fr - info.row));
+                stored.c1 = uint16_t(sc.col - (fc - info.col));
+                stored.r2 = uint16_t(stored.r1 + (info.area.last.row - info.area.first.row));
+                stored.c2 = uint16_t(stored.c1 + (info.area.last.col - info.area.first.col));
+                // A formula the file cannot hold leaves its cells their
+                // values.
+                if (const std::optional<QString>& text = fileFormulaOf(info, stored, corner)) {
+                    cell.formula = *text;
+                    cell.formulaArea = corner;
+                }
             }
             int slot = -1;
             if (m_file.FindKeywordAt(fr, fc, &slot)) cell.keywordSlot = slot;
@@ -325,8 +433,10 @@ void Writer::readPages(const Layout& layout) {
                                                 .arg(StatusText(s))};
                     if (cell.kind == Kind::Text) {
                         // A value record holds the first characters of a
-                        // longer text; whether it was cut takes the whole.
-                        if (v.isText() && v.text.size() == kCellValueTextChars) {
+                        // longer text (one fewer where the last would be
+                        // half a character); whether it was cut takes the
+                        // whole.
+                        if (v.isText() && v.text.size() >= kCellValueTextChars - 1) {
                             const QString whole = m_report.GetCellText(pr, pc, p);
                             fitted(whole, [&] {
                                 return LoadErrorText(str::kLossPagePlace).arg(p) +
@@ -489,6 +599,9 @@ bool Writer::prepare() {
     choosePages();
     int fileLines = m_file.VarUsedLines();
     if (!m_pageLines.empty()) fileLines = *std::max_element(m_pageLines.begin(), m_pageLines.end());
+    m_fileLines = std::max(fileLines, 1);
+    m_allPages = int(m_pages.size()) == m_report.GetPageCount();
+    for (size_t k = 0; k < m_pages.size() && m_allPages; ++k) m_allPages = m_pages[k] == int(k) + 1;
     const Layout& layout = m_layout.emplace(m_file.Format().header, fileLines, m_file.VarUsedLines());
     readSizes(layout);
     if (m_cannotMap) return false;
@@ -512,6 +625,12 @@ QString CutTextsNote(const OwnXmlExportResult& result) {
         .arg(kCellValueTextChars)
         .arg(result.cutPlaces.join(LoadErrorText(str::kListSeparatorText)),
              result.cutTexts > result.cutPlaces.size() ? QStringLiteral("……") : QString());
+}
+
+QStringList OwnXmlExportNotes(const OwnXmlExportResult& result) {
+    QStringList notes;
+    if (const QString cut = CutTextsNote(result); !cut.isEmpty()) notes << cut;
+    return notes + result.leftOut;
 }
 
 OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
@@ -551,6 +670,7 @@ OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
                 result.messageId = str::kConversionDone;
                 result.cutTexts = writer.cutTexts();
                 result.cutPlaces = writer.cutPlaces();
+                result.leftOut = writer.formulasLeftOut().lines();
                 break;
             case XmlSaveStatus::AccessDenied:
                 result.messageId = str::kNoWriteAccess;

@@ -26,11 +26,17 @@ struct OwnXmlExportResult {
     // ("B3", "page 2 keyword 6"), so that the user can be told.
     int cutTexts = 0;
     QStringList cutPlaces;
+    // Other things the file does not carry as the report has them, a
+    // line a kind (formulas written as their values alone).
+    QStringList leftOut;
 };
 
 // "3 texts cut to 32 characters (B3, ...)" for a result that cut texts;
 // empty otherwise.
 QString CutTextsNote(const OwnXmlExportResult& result);
+// Every line of what the written file does not carry: the cut texts, then
+// the result's leftOut.
+QStringList OwnXmlExportNotes(const OwnXmlExportResult& result);
 
 // Writes the report with the given choice (no dialog, no message box).
 // The target is written through a temporary file and renamed into place;

@@ -814,7 +814,7 @@ void CSpreadsheetXmlDoc::SetCellData(const CellArea& area, const XmlNode& data,
         if (b == u"0" || b.compare(u"false", Qt::CaseInsensitive) == 0) value.text = LoadErrorText(qor::str::kFalse);
     }
     // The cut is told above; the cell refuses any longer text.
-    value.text.truncate(kMaxLabelChars);
+    value.text = LeftWholeChars(value.text, kMaxLabelChars);
     m_pReport->SetCellValue(value, area.first.row, area.first.col, 0, 0, 0);
 }
 

@@ -28,6 +28,7 @@
 #include "exchange/workbook_codes.h"
 #include "engine/messages.h"
 #include "engine/paths.h"
+#include "engine/textutil.h"
 #include "exchange/workbook_model.h"
 #include "platform/bytes.h"
 #include "platform/compoundfile.h"
@@ -275,7 +276,9 @@ struct XlsStreamWriter::Impl {
         ++stringUses;
         auto it = stringIndex.find(t);
         if (it != stringIndex.end()) return uint32_t(*it);
-        strings.push_back(t);
+        // Half a surrogate pair would make a strict reader refuse the
+        // whole book; the export names it.
+        strings.push_back(UnpairedSurrogates(t) ? WithReplacementChars(t, false) : t);
         stringIndex.insert(t, int(strings.size()) - 1);
         return uint32_t(strings.size()) - 1;
     }

@@ -20,6 +20,7 @@
 
 #include "engine/messages.h"
 #include "engine/paths.h"
+#include "engine/textutil.h"
 #include "engine/workfiles.h"
 #include "exchange/workbook_codes.h"
 #include "exchange/workbook_model.h"
@@ -183,6 +184,31 @@ void check(lxw_error e, int whatId) {
                  .arg(int(e)));
 }
 
+// A text as spreadsheet XML carries it: what XML has no place for (and a
+// carriage return, which a parser reads as a line feed) as _xHHHH_, the
+// form the reader's unescapeText turns back; an underscore that would
+// start such a form is escaped itself, so "_x0041_" stays as it was.
+QString sheetText(const QString& text) {
+    const auto escaped = [&text](qsizetype i) {
+        const QChar c = text.at(i);
+        if (c == u'_')
+            return i + 6 < text.size() && text.at(i + 1) == u'x' && text.at(i + 6) == u'_';
+        return c == u'\r' || IsUncarriedChar(text, i);
+    };
+    qsizetype i = 0;
+    while (i < text.size() && !escaped(i)) ++i;
+    if (i == text.size()) return text;
+    QString out = text.left(i);
+    for (; i < text.size(); ++i) {
+        if (escaped(i))
+            out += QStringLiteral("_x") +
+                   QString::number(text.at(i).unicode(), 16).toUpper().rightJustified(4, u'0') + u'_';
+        else
+            out += text.at(i);
+    }
+    return out;
+}
+
 // Whether writing the cell puts anything into the sheet: the writer drops
 // an empty text or an empty cell that has no format.
 bool writesSomething(const XlCell& cell, const lxw_format* f) {
@@ -197,7 +223,7 @@ void writeCell(lxw_worksheet* ws, int row, int col, const XlCell& cell, lxw_form
             check(worksheet_write_number(ws, r, c, cell.number, f), str::kWhatCell);
             break;
         case XlCell::Text:
-            check(worksheet_write_string(ws, r, c, cell.text.toUtf8().constData(), f),
+            check(worksheet_write_string(ws, r, c, sheetText(cell.text).toUtf8().constData(), f),
                   str::kWhatCell);
             break;
         case XlCell::Empty:

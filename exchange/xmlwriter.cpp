@@ -13,6 +13,7 @@
 
 #include "exchange/xmldom.h"
 #include "engine/messages.h"
+#include "engine/textutil.h"
 #include "exchange/xmlinternal.h"
 
 namespace qor::detail {
@@ -637,8 +638,11 @@ struct XmlStreamWriterState {
         QByteArray utf8;
         if constexpr (sizeof(Char) == 1)
             utf8 = QLatin1StringView(reinterpret_cast<const char*>(s), len).toString().toUtf8();
+        else if (const QStringView v(s, len); UncarriedChars(v) > 0)
+            // A surrogate without its pair would become "?" on the way.
+            utf8 = WithoutUncarriedChars(v.toString()).toUtf8();
         else
-            utf8 = QStringView(s, len).toUtf8();
+            utf8 = v.toUtf8();
         const qsizetype nul = utf8.indexOf('\0');
         if (nul >= 0) utf8.truncate(nul);
         escaped.clear();

@@ -116,8 +116,7 @@ int verbExportXml(const QStringList& args, Output* out) {
     out->text += QStringLiteral("wrote %1: %2 pages\n").arg(target).arg(choice.m_nPageCount);
     // What the file could not carry is listed and makes the exit code 3, as
     // for qor convert.
-    QStringList leftOut;
-    if (const QString cut = CutTextsNote(r); !cut.isEmpty()) leftOut << cut;
+    QStringList leftOut = OwnXmlExportNotes(r);
     if (data) TallyReportLosses(report, target, &leftOut, pages);
     for (const QString& line : leftOut)
         out->err += QStringLiteral("qor export-xml: left out: %1\n").arg(line);

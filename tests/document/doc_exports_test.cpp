@@ -5,10 +5,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <functional>
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "document/doc_converters.h"
 #include "document/doc_files.h"
+#include "engine/textutil.h"
 #include "tests/document/doc_fixture.h"
 
 namespace {
@@ -304,6 +306,153 @@ TEST(DocExports, DataFileTextsOutsideCodePage936AreCountedByCharacter) {
         EXPECT_TRUE(leftOutOf(suffix).filter(QStringLiteral("截短")).isEmpty())
             << qPrintable(leftOutOf(suffix).join('\n'));
     }
+}
+
+TEST(DocExports, CharactersNoFileCarriesAreEscapedOrNamedAndEveryFileOpensAgain) {
+    qor::doc::RegisterExchangeConverters();
+    qor::doc::SetXlsSaveChoice(qor::doc::XlsSaveChoice::WithFormats);
+    const QString dir = doctest::testDir();
+    // A report that took these in before anything refused them: each
+    // writer escapes what its format has a form for and names the rest.
+    const QString held[] = {
+        QStringLiteral("a") + QChar(0x01) + QStringLiteral("b") + QChar(0x0B) + QStringLiteral("c"),
+        QStringLiteral("d") + QChar(0xFFFF) + QStringLiteral("e") + QChar(0xFFFE),
+        QStringLiteral("f") + QChar(0xD800) + QStringLiteral("g"),
+        QStringLiteral("h") + QChar(0xDC00),
+        QStringLiteral("i_x0041_j\r\nk\U0001F600"),
+    };
+    auto doc = doctest::newDoc(5, 1);
+    doctest::setFormat(*doc, qor::kFmtKind, kCellText, CellArea::area(1, 1, 5, 1));
+    ASSERT_TRUE(doc->EnterDataState());
+    for (int r = 0; r < 5; ++r)
+        ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue::ofText(held[r]), r + 1, 1), 0) << r;
+    const auto without = [](const QString& t) { return WithoutUncarriedChars(t); };
+    const auto replaced = [](const QString& t) { return WithReplacementChars(t, true); };
+    const auto halvesReplaced = [](const QString& t) { return WithReplacementChars(t, false); };
+    const auto cp936 = [](const QString& t) {
+        QString out = WithReplacementChars(t, true);
+        out.replace(QChar::ReplacementCharacter, u'?');
+        return out.replace(QStringLiteral("\U0001F600"), QStringLiteral("?"));
+    };
+    struct Case {
+        const char* suffix;
+        std::function<QString(const QString&)> back;  // what the report reads again
+        int named;  // 0: nothing to name
+        int count;
+    };
+    const Case cases[] = {
+        {"xlsx", [](const QString& t) { return t; }, 0, 0},
+        {"xls", halvesReplaced, qor::str::kLossCharsReplaced, 2},
+        {"xml", without, qor::str::kLossUncarriedChars, 6},
+        {"txt", without, qor::str::kLossUncarriedChars, 6},
+        {"mdb", replaced, qor::str::kLossCharsReplaced, 4},
+        {"dbf", cp936, qor::str::kLossCharactersOutside936, 5},
+        {"wk4", cp936, qor::str::kLossCharactersOutside936, 5},
+        {"htm", nullptr, qor::str::kLossUncarriedChars, 6},
+    };
+    doctest::UiRecorder ui;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.suffix);
+        const QString out = dir + "/c." + c.suffix;
+        ASSERT_TRUE(doc->Files().OnSaveDocument(out)) << qPrintable(ui.messages.join("; "));
+        const QStringList named =
+            c.named ? leftOutOf(c.suffix).filter(LoadErrorText(c.named)) : QStringList();
+        if (c.named) {
+            ASSERT_EQ(named.size(), 1) << qPrintable(leftOutOf(c.suffix).join('\n'));
+            EXPECT_TRUE(named[0].contains(QStringLiteral("共%1处").arg(c.count))) << qPrintable(named[0]);
+        } else {
+            EXPECT_TRUE(leftOutOf(c.suffix).filter(QStringLiteral("字符")).isEmpty())
+                << qPrintable(leftOutOf(c.suffix).join('\n'));
+        }
+        if (!c.back) continue;
+        CQorsDoc again;
+        ASSERT_TRUE(again.Files().OnOpenDocument(out)) << qPrintable(ui.messages.join("; "));
+        QStringList texts;
+        for (int r = 1; r <= again.GetReport()->GetRowCount(); ++r)
+            texts << again.GetReport()->GetCellText(r, 1, 1);
+        for (const QString& t : held) {
+            QString want = c.back(t);
+            // XML reads a line break of CR LF as a line feed.
+            if (QByteArray(c.suffix) == "xml") want.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            EXPECT_TRUE(texts.contains(want)) << qPrintable(want.toUtf8().toHex(' ')) << " in "
+                                              << qPrintable(texts.join(u'|').toUtf8().toHex(' '));
+        }
+    }
+    // Other programs open every file too.
+    if (qortest::needProgram("xmllint")) {
+        EXPECT_EQ(qortest::run("xmllint", {"--noout", dir + "/c.xml"}).exitCode, 0);
+    }
+    if (qortest::needPythonModule("openpyxl") && qortest::needPythonModule("xlrd")) {
+        const auto r = qortest::python(
+            "import sys, re, openpyxl, xlrd\n"
+            "unescape = lambda t: re.sub('_x([0-9A-Fa-f]{4})_', lambda m: chr(int(m.group(1), 16)), t)\n"
+            "ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]\n"
+            "print('|'.join(unescape(ws.cell(r, 1).value).encode('utf-16-le', 'surrogatepass').hex() "
+            "for r in range(1, 6)))\n"
+            "s = xlrd.open_workbook(sys.argv[2]).sheet_by_index(0)\n"
+            "print('|'.join(s.cell_value(r, 0).encode('utf-16-le').hex() for r in range(5)))\n",
+            {dir + "/c.xlsx", dir + "/c.xls"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        const QStringList lines = QString::fromLatin1(r.out).trimmed().split('\n');
+        ASSERT_EQ(lines.size(), 2);
+        const auto hex = [](const QString& t) {
+            return QByteArray(reinterpret_cast<const char*>(t.utf16()), t.size() * 2).toHex();
+        };
+        QStringList xlsx, xls;
+        for (const QString& t : held) {
+            xlsx << QString::fromLatin1(hex(t));
+            xls << QString::fromLatin1(hex(halvesReplaced(t)));
+        }
+        EXPECT_EQ(lines[0], xlsx.join('|'));
+        EXPECT_EQ(lines[1], xls.join('|'));
+    }
+    if (qortest::needProgram("mdb-export")) {
+        EXPECT_EQ(qortest::run("mdb-export", {dir + "/c.mdb", "Sheet1"}).exitCode, 0);
+    }
+}
+
+TEST(DocExports, CutsOfLongTextsNeverLeaveHalfACharacter) {
+    qor::doc::RegisterExchangeConverters();
+    qor::doc::SetXlsSaveChoice(qor::doc::XlsSaveChoice::WithFormats);
+    const QString dir = doctest::testDir();
+    const QString longText = QString(254, u'a') + QStringLiteral("\U0001F600");
+    // A workbook and a text file from elsewhere hold a text a cell cannot:
+    // it comes in cut before the emoji, not through it.
+    if (qortest::needPythonModule("openpyxl")) {
+        const auto r = qortest::python("import sys, openpyxl\n"
+                                       "wb = openpyxl.Workbook()\n"
+                                       "wb.active['A1'] = 'a' * 254 + '\\U0001F600'\n"
+                                       "wb.save(sys.argv[1])\n",
+                                       {dir + "/long.xlsx"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        CQorsDoc in;
+        ASSERT_TRUE(in.Files().OnOpenDocument(dir + "/long.xlsx"));
+        EXPECT_EQ(in.GetReport()->GetCellText(1, 1, 1), QString(254, u'a'));
+    }
+    QFile csv(dir + "/long.csv");
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("\xEF\xBB\xBF" "A\r\n" + longText.toUtf8() + "\r\n");
+    csv.close();
+    CQorsDoc in;
+    ASSERT_TRUE(in.Files().OnOpenDocument(dir + "/long.csv"));
+    bool found = false;
+    for (int r = 1; r <= in.GetReport()->GetRowCount(); ++r)
+        found = found || in.GetReport()->GetCellText(r, 1, 1) == QString(254, u'a');
+    EXPECT_TRUE(found);
+    // The own XML keeps 32 units of a text: 31 "a" and an emoji become the
+    // 31 "a".
+    auto doc = doctest::newDoc(1, 1);
+    doctest::setFormat(*doc, qor::kFmtKind, kCellText, CellArea::cell(1, 1));
+    ASSERT_TRUE(doc->EnterDataState());
+    ASSERT_EQ(doc->GetReport()->SetCellValue(
+                  CellValue::ofText(QString(31, u'a') + QStringLiteral("\U0001F600")), 1, 1),
+              0);
+    ASSERT_TRUE(doc->Files().OnSaveDocument(dir + "/cut.xml"));
+    EXPECT_EQ(leftOutOf("xml").filter(QStringLiteral("截短")).size(), 1)
+        << qPrintable(leftOutOf("xml").join('\n'));
+    CQorsDoc back;
+    ASSERT_TRUE(back.Files().OnOpenDocument(dir + "/cut.xml"));
+    EXPECT_EQ(back.GetReport()->GetCellText(1, 1, 1), QString(31, u'a'));
 }
 
 }  // namespace

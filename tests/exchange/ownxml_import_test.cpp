@@ -642,3 +642,134 @@ TEST(OwnXmlImport, FortyThousandCellsImportWholeAndPrettyPrintedAlike) {
     ASSERT_EQ(r.result, 1) << qPrintable(r.detail);
     EXPECT_EQ(describe(*h2), describe(*h));
 }
+
+namespace {
+
+// A report of lines (a row area at row 2) with formulas above, below and
+// beside them; page p uses lines[p-1] lines. Its shown values, page by
+// page, and the row the file puts each shown row of a page at.
+struct LinesReport {
+    std::unique_ptr<CReportHandle> h;
+    std::vector<int> lines;
+    int fileLines() const { return *std::max_element(lines.begin(), lines.end()); }
+    int fileRow(int page, int shownRow) const {
+        const int used = lines[size_t(page - 1)];
+        return shownRow < 2 + used ? shownRow : shownRow + fileLines() - used;
+    }
+};
+
+LinesReport linesReport(const QString& path, std::vector<int> lines) {
+    LinesReport out{newReport(path, 7, 4), std::move(lines)};
+    CReportHandle& h = *out.h;
+    int kind = 1, start = 2, extent = 5;
+    EXPECT_EQ(h.AccessVarArea(1, &kind, &start, &extent), 0);
+    // Format state: row 3 is the cell below the lines, the formulas read it.
+    const std::pair<CellArea, const char*> formulas[] = {
+        {CellArea::cell(1, 4), "B3+0"},           // above the lines, reading below them
+        {CellArea::cell(4, 2), "B3+1"},           // below
+        {CellArea::cell(4, 3), "B3+B2"},          // the template reads the first line
+        {CellArea::cell(4, 4), "B3@1"},           // another page
+        {CellArea::cell(5, 2), "TOTAL(B3)"},      // every page
+        {CellArea::area(5, 3, 6, 4), "B3*2"},     // an area formula beside them
+        {CellArea::cell(7, 2), "PTOTAL(B1:B3)"},  // across the lines: no text reads it
+    };
+    for (auto [area, text] : formulas) EXPECT_EQ(h.SetAreaFormula(&area, text), 0) << text;
+    oxtest::toData(h, int(out.lines.size()));
+    for (int p = 1; p <= int(out.lines.size()); ++p) {
+        EXPECT_EQ(h.SetCurPage(p), 0);
+        int used = out.lines[size_t(p - 1)];
+        EXPECT_EQ(h.AccessVarCount(1, &used), 0);
+        for (int line = 0; line < used; ++line) oxtest::setNumber(h, p, 2 + line, 2, line + 1 + 10 * p);
+        oxtest::setNumber(h, p, 2 + used, 2, 100 * p);
+        oxtest::setNumber(h, p, 2 + used, 3, 7 * p);
+    }
+    EXPECT_EQ(h.RecalcAll(), 0);
+    return out;
+}
+
+}  // namespace
+
+TEST(OwnXmlImport, FormulasAroundTheLinesReadTheSameCellsThroughTheFile) {
+    std::shared_ptr<qor::IFormulaChecker> previous = qor::FormulaChecker();
+    qor::cmd::InstallEngineHooks();
+    for (const std::vector<int>& lines : {std::vector<int>{3}, std::vector<int>{3, 1, 2}}) {
+        SCOPED_TRACE(lines.size());
+        const QString dir = oxtest::testDir();
+        LinesReport src = linesReport(dir + "/lines.rep", lines);
+        const QString xml = dir + "/lines.xml";
+        const qor::OwnXmlExportResult w =
+            qor::WriteOwnXml(*src.h, xml, qor::InitialExportSettings(src.h.get()));
+        ASSERT_TRUE(w.written) << qPrintable(w.detail);
+        // PTOTAL(B1:B3) passes the template line by; the file's lines are
+        // plain rows it would add up. It goes as its value, and is named.
+        ASSERT_EQ(w.leftOut.size(), 1) << qPrintable(w.leftOut.join('\n'));
+        EXPECT_TRUE(w.leftOut[0].contains("PTOTAL(B1:B3)")) << qPrintable(w.leftOut[0]);
+
+        qor::OwnXmlImportResult r;
+        auto back = importNew(xml, dir + "/back.rep", &r);
+        ASSERT_EQ(r.result, 1) << qPrintable(r.detail);
+        EXPECT_TRUE(r.leftOut.isEmpty()) << qPrintable(r.leftOut.join('\n'));
+        ASSERT_EQ(back->RecalcAll(), 0);
+        const int below = 3 + src.fileLines() - 1;  // the file row of stored row 3
+        FormulaInfo info;
+        ASSERT_EQ(back->GetCellFormula(CellRef{0, int16_t(below + 1), 2}, &info), 1);
+        EXPECT_EQ(info.text, QStringLiteral("B%1+1").arg(below));
+        EXPECT_EQ(back->GetCellFormula(CellRef{0, int16_t(below + 4), 2}, &info), 0)
+            << "PTOTAL is a value";
+        for (int p = 1; p <= int(lines.size()); ++p) {
+            const int shownRows = 7 + lines[size_t(p - 1)] - 1;
+            for (int row = 1; row <= shownRows; ++row)
+                for (int col = 1; col <= 4; ++col) {
+                    CellValue a, b;
+                    ASSERT_EQ(src.h->GetCellValue(&a, row, col, p), 0);
+                    ASSERT_EQ(back->GetCellValue(&b, src.fileRow(p, row), col, p), 0);
+                    EXPECT_EQ(a.kind, b.kind) << "page " << p << " " << row << "," << col;
+                    EXPECT_EQ(a.number, b.number) << "page " << p << " " << row << "," << col;
+                }
+        }
+        // A total over every page, and page 1's cell, read the same too.
+        CellValue total;
+        ASSERT_EQ(back->GetCellValue(&total, below + 2, 2, 1), 0);
+        double sum = 0;
+        for (int p = 1; p <= int(lines.size()); ++p) sum += 100 * p;
+        EXPECT_EQ(total.number, sum);
+    }
+    qor::InstallFormulaChecker(previous);
+}
+
+TEST(OwnXmlImport, SomePagesWrittenKeepOnlyFormulasReadingThosePages) {
+    std::shared_ptr<qor::IFormulaChecker> previous = qor::FormulaChecker();
+    qor::cmd::InstallEngineHooks();
+    const QString dir = oxtest::testDir();
+    LinesReport src = linesReport(dir + "/lines.rep", {2, 3, 1});
+    qor::ExportSetMembers two = qor::InitialExportSettings(src.h.get());
+    two.m_bAllPages = 0;
+    qor::ApplyExportPageSelection(&two, {2, 3});
+    const QString xml = dir + "/two.xml";
+    const qor::OwnXmlExportResult w = qor::WriteOwnXml(*src.h, xml, two);
+    ASSERT_TRUE(w.written) << qPrintable(w.detail);
+    // B3@1 reads a page not written, TOTAL(B3) adds fewer pages: both go
+    // as values, with the PTOTAL across the lines.
+    const QString named = w.leftOut.join('\n');
+    ASSERT_EQ(w.leftOut.size(), 2) << qPrintable(named);
+    EXPECT_TRUE(w.leftOut[0].contains(LoadErrorText(qor::str::kLossLine)
+                                          .arg(LoadErrorText(qor::str::kLossFormulasOfUnwrittenPages))
+                                          .arg(2)
+                                          .arg("D6：B3@1")))
+        << qPrintable(named);
+    EXPECT_TRUE(w.leftOut[1].contains("PTOTAL")) << qPrintable(named);
+    auto back = importNew(xml, dir + "/back.rep");
+    ASSERT_EQ(back->RecalcAll(), 0);
+    for (int p = 1; p <= 2; ++p) {
+        const int from = p + 1;
+        for (int row = 1; row <= 7 + src.lines[size_t(from - 1)] - 1; ++row)
+            for (int col = 1; col <= 4; ++col) {
+                CellValue a, b;
+                ASSERT_EQ(src.h->GetCellValue(&a, row, col, from), 0);
+                const int used = src.lines[size_t(from - 1)];
+                ASSERT_EQ(back->GetCellValue(&b, row < 2 + used ? row : row + 3 - used, col, p), 0);
+                EXPECT_EQ(a.number, b.number) << "page " << from << " " << row << "," << col;
+            }
+    }
+    qor::InstallFormulaChecker(previous);
+}
