@@ -457,6 +457,9 @@ void CReportFile::CommitFormatEdit() {
     }
     m_editRemap = RemapMatrix::identity(h.rows, h.cols);
     roundToFewerDecimals(before, step);
+    // Formulas, kinds, labels, keyword cells or the shape may have changed:
+    // whatever any formula read may read differently now.
+    m_marks->NoteAll();
 }
 
 namespace {
@@ -896,7 +899,7 @@ void CReportFile::shapeLoadedPage(CSheetPage& page, uint32_t blobGeneration) {
     page.SetDirty(wasDirty || changed);
 }
 
-uint16_t CReportFile::loadPage(PageEntry& e, std::shared_ptr<CSheetPage>* out) {
+uint16_t CReportFile::loadPage(PageEntry& e, int number, std::shared_ptr<CSheetPage>* out) {
     if (e.page) {
         *out = e.page;
         touch(&e);
@@ -920,6 +923,7 @@ uint16_t CReportFile::loadPage(PageEntry& e, std::shared_ptr<CSheetPage>* out) {
             page->SetDirty(false);
             shapeLoadedPage(*page, e.generation);
         }
+        page->AttachMarks(m_marks, number);
         e.page = page;
         *out = page;
         touch(&e);
@@ -933,7 +937,7 @@ uint16_t CReportFile::loadPage(PageEntry& e, std::shared_ptr<CSheetPage>* out) {
 std::shared_ptr<CSheetPage> CReportFile::Page(int page, uint16_t* status) {
     std::shared_ptr<CSheetPage> p;
     uint16_t s = code(Status::PageOutOfRange);
-    if (page >= 1 && page <= PageCount()) s = loadPage(*m_pages[size_t(page - 1)], &p);
+    if (page >= 1 && page <= PageCount()) s = loadPage(*m_pages[size_t(page - 1)], page, &p);
     if (status) *status = s;
     return s ? nullptr : p;
 }
@@ -1045,6 +1049,8 @@ uint16_t CReportFile::InsertPages(int pos, int count) {
     } catch (const std::bad_alloc&) {
         return kNoMemory;
     }
+    renumberLoadedPages();
+    m_marks->NoteAll();
     return kOk;
 }
 
@@ -1054,10 +1060,19 @@ uint16_t CReportFile::DeletePages(int pos, int count) {
     for (int i = 0; i < n; ++i) {
         PageEntry& e = *m_pages[size_t(pos - 1 + i)];
         if (&e == m_pinned) m_pinned = nullptr;
+        // Whoever still holds the page writes into nothing of ours.
+        if (e.page) e.page->AttachMarks(nullptr, 0);
         dropLoaded(e);
     }
     m_pages.erase(m_pages.begin() + (pos - 1), m_pages.begin() + (pos - 1 + n));
+    renumberLoadedPages();
+    m_marks->NoteAll();
     return kOk;
+}
+
+void CReportFile::renumberLoadedPages() {
+    for (size_t i = 0; i < m_pages.size(); ++i)
+        if (m_pages[i]->page) m_pages[i]->page->SetNumber(int(i + 1));
 }
 
 // ---------------------------------------------------------------------------

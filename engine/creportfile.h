@@ -286,6 +286,11 @@ public:
     // Where in the refused text the problem lies (an offset), -1 when unknown.
     int LastFormulaErrorPosition() const;
 
+    // What changed since the values were last brought current: every page
+    // this file holds notes its writes here, and page and format changes
+    // are noted by the file.
+    qor::ValueMarks& Marks() const { return *m_marks; }
+
     // The compiled forms, cell index and dependency graph of the formulas,
     // brought up to the format as it now stands.
     class FormulaCache;
@@ -293,6 +298,10 @@ public:
 
 private:
     mutable std::shared_ptr<FormulaCache> m_formulaCache;
+    std::shared_ptr<qor::ValueMarks> m_marks = std::make_shared<qor::ValueMarks>();
+    // Loaded pages learn their new positions after pages were added,
+    // removed or moved.
+    void renumberLoadedPages();
 
     struct BlobSource {
         enum Kind { Empty, Stored, Spilled } kind = Empty;
@@ -320,7 +329,7 @@ private:
     uint16_t remapTable(const RemapMatrix& step);
     uint16_t openFile();
     uint16_t ensureOpen() const;
-    uint16_t loadPage(PageEntry& e, std::shared_ptr<CSheetPage>* out);
+    uint16_t loadPage(PageEntry& e, int number, std::shared_ptr<CSheetPage>* out);
     uint16_t readBlob(const BlobSource& src, bool var, uint64_t offset, char* buf,
                       uint64_t len) const;
     // readBlob, continuing *crc over the bytes read. slotHeap: the bytes

@@ -169,6 +169,8 @@ uint16_t CReportFile::ReorderPages(const std::vector<int>& order) {
     std::vector<std::unique_ptr<PageEntry>> pages(n);
     for (size_t i = 0; i < n; ++i) pages[i] = std::move(m_pages[size_t(order[i] - 1)]);
     m_pages = std::move(pages);
+    renumberLoadedPages();
+    m_marks->NoteAll();
     return 0;
 }
 

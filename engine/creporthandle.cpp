@@ -347,6 +347,8 @@ uint16_t CReportHandle::Save() {
         m_errorText = LoadErrorText(qor::str::kReportReadOnly);
         return kRefused;
     }
+    // Nothing is written with a value its formula no longer gives.
+    if (const uint16_t s = BringCurrent()) return s;
     // Saving over another report takes that report's lock first: its
     // writer, if it has one, would save over us afterwards.
     int targetLock = -1;

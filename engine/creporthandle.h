@@ -421,6 +421,16 @@ public:
     // on any page, directly or through others, and the volatile ones of its
     // page.
     uint16_t RecalcDependents(int page, int row, int col);
+    // Brings every value up to what its formula gives now, after whatever
+    // changed since they last were (the engine notes every change: values,
+    // keywords, pages, lines, formulas, the shape). Saves and reads of
+    // values call it; nothing to do costs nothing. 0 when nothing was
+    // noted, in format state (the marks stay until data state), while a
+    // recalculation is running, or without the formula evaluator; else as
+    // RecalcAll, with its summary in LastRecalcSummary().
+    uint16_t BringCurrent();
+    // True when no change waits for BringCurrent.
+    bool ValuesCurrent() const;
     const RecalcSummary& LastRecalcSummary() const { return m_recalcSummary; }
     // "Page 2, B3: its formula failed" with the reason when one is known.
     static QString FailedCellText(const FailedCell& cell);

@@ -338,6 +338,7 @@ uint16_t CReportHandle::SortPages(const QList<PageSortKey>& keys) {
 
 uint16_t CReportHandle::GetCellValue(CellValue* value, int row, int col, int page) {
     if (!m_file || !value) return kRefused;
+    BringCurrent();
     std::shared_ptr<CSheetPage> p;
     // Format state has no current page: what every page shares is shown.
     if (!(m_file->IsFormatEditing() && page == 0)) {
@@ -350,6 +351,7 @@ QString CReportHandle::GetCellText(int row, int col, int page, uint16_t* status)
     QString text;
     uint16_t s = kRefused;
     if (m_file) {
+        BringCurrent();
         std::shared_ptr<CSheetPage> p;
         s = m_file->IsFormatEditing() && page == 0 ? kOk : pageFor(page, false, &p);
         if (!s) s = readCell(p.get(), row, col, nullptr, &text);

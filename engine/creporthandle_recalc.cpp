@@ -27,6 +27,7 @@
 #include "engine/recalccache.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
+#include "engine/valuemarks.h"
 #include "platform/uiservices.h"
 
 using namespace qor;
@@ -576,6 +577,8 @@ uint16_t CReportHandle::recalcFrom(const RecalcSeeds& seeds) {
     if (!m_file || m_file->IsFormatEditing()) return kRefused;
     const std::shared_ptr<IFormulaEvaluator> evaluator = FormulaEvaluator();
     if (!evaluator || !FormulaChecker()) return kRefused;
+    // The results written here are what the marks asked for.
+    const qor::ValueMarks::Quiet quiet(m_file->Marks());
     try {
         // Cells asking outside data the same thing share one answer.
         const RecalcCacheScope shared;
@@ -639,7 +642,47 @@ uint16_t CReportHandle::RecalcAll() {
     if (m_file->PageCount() == 0) return 0;
     RecalcSeeds seeds;
     seeds.all = true;
-    return recalcFrom(seeds);
+    const uint16_t s = recalcFrom(seeds);
+    if (!s) m_file->Marks().Clear();
+    return s;
+}
+
+uint16_t CReportHandle::BringCurrent() {
+    if (!m_file) return kRefused;
+    qor::ValueMarks& marks = m_file->Marks();
+    // Quiet: a recalculation is running, and one of its formulas reads
+    // through a route that asks for current values.
+    if (!marks.Any() || marks.IsQuiet() || m_file->IsFormatEditing()) return 0;
+    if (m_file->Format().formulas.empty() || m_file->PageCount() == 0) {
+        marks.Clear();
+        return 0;
+    }
+    if (!FormulaEvaluator() || !FormulaChecker()) return 0;
+    // Only what reads a noted change is worked out again; a page not known
+    // by position, or pages added, removed or moved, ask for everything.
+    RecalcSeeds seeds;
+    const int count = m_file->PageCount();
+    if (marks.All() || marks.Pages().count(0)) {
+        seeds.all = true;
+    } else {
+        for (const auto& [page, noted] : marks.Pages()) {
+            if (page < 1 || page > count) continue;
+            if (noted.whole) {
+                seeds.pages.push_back(page);
+                continue;
+            }
+            for (const qor::ValueMarks::Cell& c : noted.cells) seeds.cells.push_back({page, c.row, c.col});
+        }
+    }
+    m_recalcSummary = {};
+    const uint16_t s = recalcFrom(seeds);
+    // Kept when the run did not finish, so the next save or read tries again.
+    if (!s) marks.Clear();
+    return s;
+}
+
+bool CReportHandle::ValuesCurrent() const {
+    return !m_file || !m_file->Marks().Any() || m_file->Format().formulas.empty();
 }
 
 uint16_t CReportHandle::RecalcDependents(int page, int row, int col) {

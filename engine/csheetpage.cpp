@@ -359,6 +359,7 @@ bool CSheetPage::SetSlot(uint16_t row, uint16_t col, const CellSlot& s) {
     if (!Contains(row, col)) return false;
     m_fixed.setSlot(row - 1u, uint16_t(col - 1), s);
     m_dirty = true;
+    noteCell(row, col);
     return true;
 }
 
@@ -375,6 +376,7 @@ bool CSheetPage::SetText(uint16_t row, uint16_t col, QStringView text, uint8_t f
     if (!Contains(row, col)) return false;
     m_fixed.setText(row - 1u, uint16_t(col - 1), text, flags);
     m_dirty = true;
+    noteCell(row, col);
     return true;
 }
 
@@ -397,6 +399,7 @@ bool CSheetPage::SetKeyword(int slot, const KeywordValue& value) {
     }
     m_keywords[size_t(slot)] = v;
     m_dirty = true;
+    notePage();
     return true;
 }
 
@@ -412,17 +415,20 @@ void CSheetPage::SetCheckLineArea(const AreaRecord& area) {
 
 SlotGrid& CSheetPage::MutableVarLines() {
     m_dirty = true;
+    notePage();
     return m_var;
 }
 
 SlotGrid& CSheetPage::MutableFixed() {
     m_dirty = true;
+    notePage();
     return m_fixed;
 }
 
 void CSheetPage::SetVarLines(SlotGrid lines) {
     m_var = std::move(lines);
     m_dirty = true;
+    notePage();
 }
 
 namespace {
@@ -446,6 +452,7 @@ bool CSheetPage::InsertVarLines(uint32_t pos, uint32_t count) {
     for (uint32_t i = pos; i < used; ++i) lines.push_back(uint16_t(i + 1));
     m_var = m_var.remapped(lines, identityOrigin(m_var.lineLength()));
     m_dirty = true;
+    notePage();
     return true;
 }
 
@@ -460,6 +467,7 @@ bool CSheetPage::DeleteVarLines(uint32_t pos, uint32_t count) {
     if (lines.empty()) lines.push_back(0);
     m_var = m_var.remapped(lines, identityOrigin(m_var.lineLength()));
     m_dirty = true;
+    notePage();
     return true;
 }
 
@@ -475,6 +483,7 @@ bool CSheetPage::ReorderVarLines(const std::vector<uint32_t>& order) {
     }
     m_var = m_var.remapped(lines, identityOrigin(m_var.lineLength()));
     m_dirty = true;
+    notePage();
     return true;
 }
 
@@ -505,6 +514,7 @@ void CSheetPage::Reshape(const RemapMatrix& m, uint16_t varKind) {
         m_flags &= ~kPageCheckLineArea;
     }
     m_dirty = true;
+    notePage();
 }
 
 PageRecordHeader CSheetPage::RecordHeader() const {

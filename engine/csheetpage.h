@@ -11,11 +11,13 @@
 #include <QString>
 #include <QStringView>
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <vector>
 
 #include "platform/largeblock.h"
 #include "engine/reportlayout.h"
+#include "engine/valuemarks.h"
 
 namespace qor {
 
@@ -209,6 +211,15 @@ public:
     uint32_t Generation() const { return m_generation; }
     void SetGeneration(uint32_t g) { m_generation = g; }
 
+    // Where its writes are noted, and its position from 1 there (0 when
+    // it is nobody's, or no longer in the report).
+    void AttachMarks(std::shared_ptr<qor::ValueMarks> marks, int number) {
+        m_marks = std::move(marks);
+        m_number = number;
+    }
+    void SetNumber(int number) { m_number = number; }
+    int Number() const { return m_number; }
+
     // Gives the page the table shape of a new format: fixed part through
     // the matrix; variable lines by the columns (kind 1) or rows (kind 2).
     void Reshape(const RemapMatrix& m, uint16_t varKind);
@@ -230,4 +241,12 @@ private:
     SlotGrid m_fixed;
     SlotGrid m_var;
     bool m_dirty = false;
+    std::shared_ptr<qor::ValueMarks> m_marks;
+    int m_number = 0;
+    void noteCell(uint16_t row, uint16_t col) {
+        if (m_marks) m_marks->NoteCell(m_number, row, col);
+    }
+    void notePage() {
+        if (m_marks) m_marks->NotePage(m_number);
+    }
 };

@@ -213,6 +213,13 @@ ReaderResult CReader::Save() {
         return fail(
             QStringLiteral("%1 %2: %3")
                 .arg(LoadErrorText(qor::str::kFileSaveFailed), m_report->GetPathName(), statusText(status)));
+    // Saved, with the values brought current; formulas that failed in that
+    // recalculation hold no amount, and the host hears it as from Recalc.
+    if (const QString failed = m_report->RecalcFailureText(); !failed.isEmpty()) {
+        ReaderResult r = fail(QStringLiteral("Save: %1").arg(failed));
+        r.formulaFailed = true;
+        return r;
+    }
     return ReaderResult::success();
 }
 

@@ -140,10 +140,16 @@ public:
         return call(format ? "BeginDesign" : "BeginData");
     }
 
+    // A save whose recalculation left failed formulas is a save: they are
+    // named on standard error and the verb ends with exit code 3.
     bool saveAndClose() {
-        if (!call("Save")) return false;
+        if (!call("Save")) {
+            if (!m_formulaFailed) return false;
+            m_savedWithFailures = true;
+        }
         return close();
     }
+    bool savedWithFailures() const { return m_savedWithFailures; }
     bool close() {
         m_open = false;
         return call("CloseFile");
@@ -163,6 +169,7 @@ private:
     AutoObject m_reader;
     bool m_open = false;
     bool m_formulaFailed = false;
+    bool m_savedWithFailures = false;
     std::optional<bool> m_restoreFormat;
 };
 
@@ -232,7 +239,7 @@ QString pageCountLine(Session& s) {
 int saveThenSay(Session& s, const QString& line, Output* out) {
     if (!s.saveAndClose()) return 1;
     out->text += line;
-    return 0;
+    return s.savedWithFailures() ? 3 : 0;
 }
 
 // Shared shape of the verbs that change pages or rows.
@@ -389,11 +396,10 @@ int verbSet(const QStringList& argsIn, Output* out) {
         }
     }
     if (!s.call("SetData", {valueArgument(value, asText)})) return 1;
-    // The totals over the cell are worked out again before the save, as
-    // the desktop's cell edit does: the Reader leaves that to its host's
-    // Recalc. Formulas that fail do not undo the write: they are named
-    // (standard error), and a read of such a cell says so.
-    if (!s.call("Recalc") && !s.formulaFailed()) return 1;
+    // What reads the cell is worked out again by the engine before the
+    // value is read back and saved. Formulas that fail do not undo the
+    // write: the save names them (standard error, exit 3), and a read of
+    // such a cell says so.
     QVariant now;
     if (!s.call("GetData", {}, &now) || !s.restoreState()) return 1;
     return saveThenSay(s,
@@ -676,6 +682,9 @@ int verbReaderScript(const QStringList& args, Output* out) {
         return 1;
     }
     bool allOk = true;
+    // Calls that failed only because formulas failed (a read of such a
+    // cell, a Recalc or Save that left some): exit code 3, as qor run's.
+    bool onlyFormulas = true;
     for (const ReaderScriptCall& call : calls) {
         QVariantMap answer;
         try {
@@ -691,6 +700,7 @@ int verbReaderScript(const QStringList& args, Output* out) {
         } catch (const AutoError& e) {
             out->text += QStringLiteral("%1: call failed: %2\n").arg(call.method, e.text());
             allOk = false;
+            onlyFormulas = false;
             continue;
         }
         const bool ok = answer.value(QStringLiteral("ok")).toBool();
@@ -699,6 +709,7 @@ int verbReaderScript(const QStringList& args, Output* out) {
             line += QStringLiteral(" error=") +
                     quoted(answer.value(QStringLiteral("error")).toString());
             allOk = false;
+            if (!answer.value(QStringLiteral("formulaFailed")).toBool()) onlyFormulas = false;
             // A failed formula's cell: the value it keeps, marked as such.
             if (answer.value(QStringLiteral("formulaFailed")).toBool())
                 line += QStringLiteral(" formulaFailed=true value=") +
@@ -708,7 +719,7 @@ int verbReaderScript(const QStringList& args, Output* out) {
         }
         out->text += line + QLatin1Char('\n');
     }
-    return allOk ? 0 : 1;
+    return allOk ? 0 : onlyFormulas ? 3 : 1;
 }
 
 }  // namespace qor::app

@@ -87,7 +87,7 @@ TEST(QorFailedFormulas, EveryReadSaysTheFormulaFailed) {
                                          "GetCellDataMatrix 1 1\nGetCellDataMatrix 2 1\nCloseFile\n")
                               .arg(report)
                               .toUtf8());
-    EXPECT_EQ(host.exitCode, 1);
+    EXPECT_EQ(host.exitCode, 3);
     const QString lines = text(host.out);
     EXPECT_TRUE(lines.contains(QStringLiteral(
         "GetData: ok=false error=\"GetData: 第1页 A1 单元的公式计算失败\" formulaFailed=true value=0\n")))
