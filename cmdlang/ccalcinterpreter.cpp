@@ -136,6 +136,12 @@ int CCalcInterpreter::run(const QString& line, int lineNumber, const QString& sc
 
 void CCalcInterpreter::execute(const Command& c, const QString& line) {
     CommandRun r{*this, line, c};
+    // A command reads what the formulas give after the lines before it:
+    // what those changed is worked out first (once, not at each read, so a
+    // command that writes as it goes pays for it at the next line).
+    if (c.kind != CommandKind::Recalc && !r.checkOnly())
+        if (CReportHandle* report = GetReport(); report && report->IsOpen())
+            ThrowIfStatus(report->BringCurrent(), CmdText(qor::str::kRecalculation));
     switch (c.kind) {
         case CommandKind::Empty:
             return;

@@ -83,19 +83,10 @@ void assignCells(CommandRun& run) {
             results.push_back({row, col, std::move(out.value)});
         }
     if (run.checkOnly()) return;
-    const bool recalc = !r.GetReportFile()->Format().formulas.empty() && qor::FormulaEvaluator();
+    // The engine works out what reads the cells before anything reads it.
     for (const Result& res : results) {
         ThrowIfStatus(WriteStoredCell(r, page, res.row, res.col, res.value),
                       PrintCell({res.row, res.col}));
-    }
-    if (recalc) {
-        // Formulas that read the cells written follow them, as after an edit.
-        std::shared_ptr<CSheetPage> sheet = r.GetPage(page);
-        const int used = sheet ? std::max<int>(1, sheet->VarUsed()) : 1;
-        for (const Result& res : results)
-            ThrowIfStatus(
-                r.RecalcDependents(page, ShownRow(h, used, res.row), ShownCol(h, used, res.col)),
-                CmdText(str::kRecalculation));
     }
     run.refresh();
 }
@@ -133,9 +124,6 @@ void assignVarLines(CommandRun& run) {
     if (run.checkOnly() || results.empty()) return;
     for (const auto& [line, value] : results)
         ThrowIfStatus(WriteVarCell(r, page, line, v.index, value), name);
-    // GTOTAL and the other formulas over the area follow the lines.
-    if (!r.GetReportFile()->Format().formulas.empty() && qor::FormulaEvaluator())
-        ThrowIfStatus(r.RecalcPage(page), CmdText(str::kRecalculation));
     run.refresh();
 }
 

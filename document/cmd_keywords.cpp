@@ -184,7 +184,7 @@ int ApplyEnterKeywordDlg(CQorsDoc& doc, const EnterKeywordDlgMembers& m) {
     if (changed) {
         // Once for all the keywords; a report without the command language
         // keeps the values without recalculating.
-        if (const uint16_t s = r->RecalcPage(0)) TraceMessage(LoadErrorText(str::kKeywordRecalcFailed) + StatusText(s));
+        if (const uint16_t s = r->BringCurrent()) TraceMessage(LoadErrorText(str::kKeywordRecalcFailed) + StatusText(s));
         FinishChange(doc, CQorsDoc::kHintCells);
     }
     return status ? failed(LoadErrorText(str::kEnterKeywordAction), status) : 0;

@@ -136,8 +136,8 @@ bool CQorsDoc::EnterDataState() {
     // A changed formula shows its new result, and so does every cell that
     // reads it, on every page: the values were computed by the old ones.
     if (fromFormat && formulaSignature() != m_formulasAtFormatEntry) {
-        const uint16_t s = m_pReport->RecalcAll();
-        // Without the formula evaluator installed (1) the values stay.
+        const uint16_t s = m_pReport->BringCurrent();
+        // Without the formula evaluator installed the values stay.
         if (s > 1) TraceMessage(LoadErrorText(qor::str::kRecalcFailed) + StatusText(s));
         if (s == 0) SetModifiedFlag();
     }

@@ -86,12 +86,7 @@ int CQorsDoc::SetCellText(const QString& text, int mode) {
         // The cell keeps what it held; the typist hears which text and why.
         qor::messageBox(StatusText(status), QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
     if (status) return status;
-    if (!m_pReport->IsFormatState() && !m_pReport->GetReportFile()->Format().formulas.empty()) {
-        // Without the formula evaluator installed the report cannot
-        // recalculate (1); the entry itself stands.
-        const uint16_t s = m_pReport->RecalcDependents(0, row, col);
-        if (s > 1) TraceMessage(LoadErrorText(qor::str::kRecalcFailed) + StatusText(s));
-    }
+    RecalcChangedCells();
     SetModifiedFlag();
     UpdateAllViews(kHintCells);
     UpdateServerItems();
@@ -137,12 +132,11 @@ int CQorsDoc::EditClear() {
 }
 
 uint16_t CQorsDoc::RecalcChangedCells() {
-    if (!m_pReport || m_pReport->IsFormatState() ||
-        m_pReport->GetReportFile()->Format().formulas.empty())
-        return 0;
-    // Without the formula evaluator installed the report cannot
-    // recalculate (1); the change itself stands.
-    const uint16_t s = m_pReport->RecalcPage(0);
+    if (!m_pReport) return 0;
+    // The engine noted what changed and works out what reads it; here
+    // only a failure to do so (a page that does not read, a full disk)
+    // is told. The change itself stands.
+    const uint16_t s = m_pReport->BringCurrent();
     if (s <= 1) return 0;
     TraceMessage(LoadErrorText(qor::str::kRecalcFailed) + StatusText(s));
     return s;

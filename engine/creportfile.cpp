@@ -989,7 +989,11 @@ bool CReportFile::spill(PageEntry& e) {
         if (fd < 0) return false;
         ::unlink(QFile::encodeName(name).constData());
         m_spill = std::make_unique<QFile>();
-        if (!m_spill->open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
+        // Unbuffered: a write the disk has no room for must fail here, while
+        // the page is still in memory, not when a buffer is flushed after
+        // the page was let go (it would then read back as damaged).
+        if (!m_spill->open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered,
+                           QFileDevice::AutoCloseHandle)) {
             ::close(fd);
             m_spill.reset();
             return false;

@@ -398,9 +398,10 @@ uint16_t CReportHandle::EnterDataState(int) {
     } catch (const std::bad_alloc&) {
         return code(Status::OutOfMemory);
     }
-    // Numbers rounded to fewer decimals: their totals add what they now
-    // hold. Without an evaluator (1) the values stay as they are.
-    if (m_file->TakeNumbersRounded() && !m_file->Format().formulas.empty()) RecalcAll();
+    // Numbers rounded to fewer decimals, like every other change of the
+    // format, are noted: their totals add what they now hold once values
+    // are next read or saved.
+    m_file->TakeNumbersRounded();
     return 0;
 }
 

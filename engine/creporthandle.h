@@ -432,6 +432,10 @@ public:
     // True when no change waits for BringCurrent.
     bool ValuesCurrent() const;
     const RecalcSummary& LastRecalcSummary() const { return m_recalcSummary; }
+    // Recalculations run since the report was opened, whoever asked for
+    // them: a route tells what the last one left failed only when one ran
+    // during it.
+    uint64_t RecalcRuns() const { return m_recalcRuns; }
     // "Page 2, B3: its formula failed" with the reason when one is known.
     static QString FailedCellText(const FailedCell& cell);
     // What the last recalculation left failed: how many cells and the first
@@ -454,6 +458,7 @@ private:
     struct RecalcRun;
     uint16_t recalcFrom(const RecalcSeeds& seeds);
     RecalcSummary m_recalcSummary;
+    uint64_t m_recalcRuns = 0;
 
     void open(const QString& path, OpenMode mode);
     uint16_t lockForWriting(const QString& path, int* fd);

@@ -759,9 +759,8 @@ uint16_t CReportHandle::SetPageKeyword(int slot, KeywordValue value, int page, i
     }
     p->SetKeyword(slot, v);
     if (recalc == 1 && !m_file->IsFormatEditing()) {
-        const int number = page ? page : m_curPage;
         p.reset();
-        return RecalcPage(number);
+        return BringCurrent();
     }
     return kOk;
 }

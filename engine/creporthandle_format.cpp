@@ -397,9 +397,10 @@ uint16_t CReportHandle::AccessAreaFormat(int flag, int code, int32_t* value, con
         bool converted = false;
         if (uint16_t s = changeCellKind(*m_file, a, int(bits), &converted)) return s;
         // Formulas over the converted cells read another kind of value now,
-        // on every page: a total must not keep what it added before. The
-        // change itself stands whatever the recalculation finds.
-        if (converted && !IsFormatState() && !m_file->Format().formulas.empty()) RecalcAll();
+        // on every page, and a formula's own cell keeps its result in the
+        // new kind: a total must not keep what it added before.
+        (void)converted;
+        m_file->Marks().NoteAll();
         return 0;
     }
     if (code == kFmtDecimals || code == kFmtPercent)

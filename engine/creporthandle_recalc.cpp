@@ -574,6 +574,7 @@ struct CReportHandle::RecalcRun {
 };
 
 uint16_t CReportHandle::recalcFrom(const RecalcSeeds& seeds) {
+    ++m_recalcRuns;
     if (!m_file || m_file->IsFormatEditing()) return kRefused;
     const std::shared_ptr<IFormulaEvaluator> evaluator = FormulaEvaluator();
     if (!evaluator || !FormulaChecker()) return kRefused;

@@ -136,6 +136,7 @@ int verbRun(const QStringList& given, Output* out) {
     session.ci().SetReport(report.get());
     const int lossesBefore = session.ci().ConversionLosses();
     const int failedCellsBefore = session.ci().FailedCellNotes();
+    const uint64_t recalcsBefore = report ? report->RecalcRuns() : 0;
     QString error;
     if (!session.ci().RunBatchFile(script, &error)) {
         // Nothing is saved: the report file stays as it was before the run.
@@ -144,7 +145,15 @@ int verbRun(const QStringList& given, Output* out) {
             QStringLiteral("qor run: %1 (error %2)\n").arg(error).arg(session.ci().LastErrorCode());
         return 1;
     }
+    // What the script changed is worked out in data state, before the
+    // report goes back to format state and is saved.
+    QString recalcFailed;
     if (report) {
+        if (uint16_t s = report->BringCurrent()) {
+            out->err += statusLine(report->GetPathName(), s, report->ErrorText());
+            return 1;
+        }
+        if (report->RecalcRuns() != recalcsBefore) recalcFailed = report->RecalcFailureText();
         if (wasFormatState) report->EnterFormatState();
         if (uint16_t s = report->Save()) {
             out->err += statusLine(report->GetPathName(), s, report->ErrorText());
@@ -154,9 +163,11 @@ int verbRun(const QStringList& given, Output* out) {
     // A recalculation, a total or an append left cells whose formulas
     // failed: their values are no amounts, and a nightly script must not
     // take them for some.
-    const bool formulasFailed = session.ci().FailedCellNotes() > failedCellsBefore;
-    if (formulasFailed)
-        out->err += QStringLiteral("qor run: %1\n").arg(session.ci().LastFailedCellsText());
+    const bool noted = session.ci().FailedCellNotes() > failedCellsBefore;
+    if (noted) out->err += QStringLiteral("qor run: %1\n").arg(session.ci().LastFailedCellsText());
+    if (!recalcFailed.isEmpty() && (!noted || recalcFailed != session.ci().LastFailedCellsText()))
+        out->err += QStringLiteral("qor run: %1\n").arg(recalcFailed);
+    const bool formulasFailed = noted || !recalcFailed.isEmpty();
     // A conversion of the script wrote its file but left something out
     // (listed above): the run tells it as qor convert does.
     return session.ci().ConversionLosses() > lossesBefore || formulasFailed ? 3 : 0;

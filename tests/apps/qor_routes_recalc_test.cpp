@@ -4,8 +4,12 @@
 // move; the command language's commands and the Reader's calls alike.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <algorithm>
+
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include "cmdlang/enginehooks.h"
 #include "tests/common/recalccompare.h"
@@ -163,4 +167,52 @@ TEST_F(QorRoutesRecalc, AReferenceToAPageThatIsGoneFailsNamingIt) {
                                  [](const auto& c) { return c.page == 1 && c.cell == "C2"; });
     ASSERT_NE(c2, failed.end());
     EXPECT_TRUE(c2->reason.contains(QStringLiteral("第4页"))) << c2->reason.toStdString();
+}
+
+// With the data folder full, a write whose totals over pages read every
+// page (more than are kept in memory) either saves what they give or
+// names the full disk and the file; the report is never called damaged.
+TEST_F(QorRoutesRecalc, AFullDataFolderDuringARecalculationIsNamed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "a small file system to fill needs root to mount";
+    const QString dir = qortest::freshDir("qor-routes-fullhome");
+    const QString home = dir + "/home";
+    QDir().mkpath(home);
+    if (::mount("tmpfs", QFile::encodeName(home).constData(), "tmpfs", 0, "size=512k") != 0)
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    struct Restore {
+        QString path;
+        QByteArray home = qgetenv("QOR_HOME");
+        ~Restore() {
+            qputenv("QOR_HOME", home);
+            ::umount(QFile::encodeName(path).constData());
+        }
+    } restore{home};
+    const QString rep = dir + "/t.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "40", "--cols", "8", "--pages", "40"}).exitCode, 0);
+    QString script = QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\nSetCurCell 1 3\n"
+                                    "SetFormula \"TOTAL(B1)\"\nBeginData\n")
+                         .arg(rep);
+    for (int p = 1; p <= 40; ++p)
+        script += QStringLiteral("SetCurPage %1\nSetCurCell 1 2\nSetData %1\n").arg(p);
+    script += QStringLiteral("Save\nCloseFile\n");
+    ASSERT_EQ(qorRun({"reader-script", "-"}, script.toUtf8()).exitCode, 0);
+    qputenv("QOR_HOME", QFile::encodeName(home));
+    {
+        QFile filler(home + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    const auto set = qorRun({"set", rep, "1", "1", "2", "1000"});
+    const QString err = QString::fromUtf8(set.err);
+    EXPECT_FALSE(err.contains(QStringLiteral("损坏"))) << err.toStdString();
+    if (set.exitCode != 0) {
+        EXPECT_EQ(set.exitCode, 1);
+        EXPECT_TRUE(err.contains(QStringLiteral("磁盘空间不足")) && err.contains(QStringLiteral("t.rep")))
+            << err.toStdString();
+    }
+    QFile::remove(home + "/filler");
+    const QString total = QString::fromUtf8(qorRun({"get", rep, "2", "1", "3"}).out).trimmed();
+    EXPECT_EQ(total, set.exitCode == 0 ? QStringLiteral("1819") : QStringLiteral("820"));
 }
