@@ -426,6 +426,29 @@ void CReportFile::CancelFormatEdit() {
     m_editRemap = RemapMatrix::identity(m_format.header.rows, m_format.header.cols);
 }
 
+namespace {
+
+// Whether two formats give every formula the same inputs: the formulas
+// themselves, the kinds and decimals of cells, labels, the variable area
+// and the keyword names.
+bool formulasReadTheSame(const ReportFormat& a, const ReportFormat& b) {
+    const ReportHeader &ha = a.header, &hb = b.header;
+    if (ha.rows != hb.rows || ha.cols != hb.cols || ha.varKind != hb.varKind ||
+        ha.varStart != hb.varStart || ha.varExtent != hb.varExtent ||
+        ha.userKeywordType != hb.userKeywordType || ha.userKeywordName != hb.userKeywordName)
+        return false;
+    if (a.formulas != b.formulas) return false;
+    if (!a.cellFormats.sharesWith(b.cellFormats) && !(a.cellFormats == b.cellFormats)) return false;
+    if (a.labels.size() != b.labels.size()) return false;
+    for (auto i = a.labels.begin(), j = b.labels.begin(); i != a.labels.end(); ++i, ++j) {
+        const auto x = *i, y = *j;
+        if (x.first != y.first || x.second != y.second) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void CReportFile::CommitFormatEdit() {
     if (!m_committed) return;
     const RemapMatrix step = m_editRemap;
@@ -457,9 +480,10 @@ void CReportFile::CommitFormatEdit() {
     }
     m_editRemap = RemapMatrix::identity(h.rows, h.cols);
     roundToFewerDecimals(before, step);
-    // Formulas, kinds, labels, keyword cells or the shape may have changed:
-    // whatever any formula read may read differently now.
-    m_marks->NoteAll();
+    // Formulas, kinds, labels, keyword names or the shape changed: whatever
+    // any formula read may read differently now. Entering and leaving
+    // format state without such a change leaves the values as they are.
+    if (!step.isIdentity() || !formulasReadTheSame(before, m_format)) m_marks->NoteAll();
 }
 
 namespace {

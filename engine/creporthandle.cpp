@@ -347,8 +347,22 @@ uint16_t CReportHandle::Save() {
         m_errorText = LoadErrorText(qor::str::kReportReadOnly);
         return kRefused;
     }
-    // Nothing is written with a value its formula no longer gives.
-    if (const uint16_t s = BringCurrent()) return s;
+    // Nothing is written with a value its formula no longer gives; in
+    // format state the pages take the edits as the save commits them, and
+    // are worked out with them.
+    if (m_file->IsFormatEditing() && m_file->Marks().Any()) {
+        uint16_t s = 0;
+        try {
+            m_file->CommitFormatEdit();
+            s = BringCurrent();
+            m_file->BeginFormatEdit();
+        } catch (const std::bad_alloc&) {
+            return code(Status::OutOfMemory);
+        }
+        if (s) return s;
+    } else if (const uint16_t s = BringCurrent()) {
+        return s;
+    }
     // Saving over another report takes that report's lock first: its
     // writer, if it has one, would save over us afterwards.
     int targetLock = -1;

@@ -79,9 +79,11 @@ TEST_F(FailedCellTest, EveryCommandReadingValuesRefusesOrTells) {
     EXPECT_TRUE(told().contains(QStringLiteral("2 个")) &&
                 told().contains(QStringLiteral("第一个在第1页 B1 单元")))
         << told().toStdString();
-    EXPECT_EQ(number(r, 3, 1, 2), 5);
-    EXPECT_TRUE(r->CellValueFailed(1, 2, 3));
-    EXPECT_TRUE(r->CellValueFailed(2, 3, 3));
+    // The formulas are worked out on the result page from its sums (A1
+    // 20, A2 2), as on every page.
+    EXPECT_EQ(number(r, 3, 1, 2), 10);
+    EXPECT_FALSE(r->CellValueFailed(1, 2, 3));
+    EXPECT_FALSE(r->CellValueFailed(2, 3, 3));
     EXPECT_FALSE(r->CellValueFailed(1, 1, 3));
     EXPECT_EQ(number(r, 3, 1, 1), 20);
 
@@ -146,7 +148,8 @@ TEST_F(InterpTest, GTotalLeavesAFailedCellOutAndMarksItsTotal) {
     EXPECT_EQ(ci->FailedCellNotes(), 2);
     EXPECT_TRUE(ci->LastFailedCellsText().contains(QStringLiteral("第一个在第1页 B1 单元")))
         << ci->LastFailedCellsText().toStdString();
-    EXPECT_DOUBLE_EQ(number(v, 3, 1, 2), 0.25);
-    EXPECT_TRUE(v->CellValueFailed(1, 2, 3));
+    // B1 is a formula: worked out on the result page (A1 2, A2 4).
+    EXPECT_DOUBLE_EQ(number(v, 3, 1, 2), 0.5);
+    EXPECT_FALSE(v->CellValueFailed(1, 2, 3));
     EXPECT_DOUBLE_EQ(number(v, 3, 3, 1), 3);
 }
