@@ -86,7 +86,7 @@ void FailedSources::add(int page, int row, int col) {
 
 void FailedSources::tell(const CommandRun& run, const QString& command) const {
     if (!m_count) return;
-    const QString text = LoadErrorText(str::kFailedCellsCarried)
+    const QString text = LoadErrorText(m_text)
                              .arg(command)
                              .arg(m_count)
                              .arg(m_page)

@@ -79,6 +79,9 @@ struct CommandRun {
 // were and the first by page, row and column (it then exits 3).
 class FailedSources {
 public:
+    // text: the message told, of the command word (%1), the count (%2) and
+    // the first cell's page (%3) and cell (%4).
+    explicit FailedSources(uint32_t text = str::kFailedCellsCarried) : m_text(text) {}
     // A shown cell of a source page.
     void add(int page, int row, int col);
     int count() const { return m_count; }
@@ -87,6 +90,7 @@ public:
     void tell(const CommandRun& run, const QString& command) const;
 
 private:
+    uint32_t m_text;
     int m_count = 0;
     int m_page = 0, m_row = 0, m_col = 0;
 };

@@ -26,6 +26,7 @@
 #include "cmdlang/parser.h"
 #include "cmdlang/printer.h"
 #include "engine/cellformat.h"
+#include "engine/cells_round.h"
 #include "engine/cells_varmap.h"
 #include "engine/textutil.h"
 #include "engine/varlines.h"
@@ -44,18 +45,20 @@ struct Acc {
     QString value;
 
     // False for a cell whose formula failed (left out, the result marked).
-    bool add(CellUse use, const CellSlot& s, const QString& t) {
+    // A number adds as its cell (format word `word`) shows it, as a read of
+    // the cell gives it.
+    bool add(CellUse use, uint64_t word, const CellSlot& s, const QString& t) {
         if (s.flags & kSlotFormulaError) {
             failed = true;
             return false;
         }
         if (use == kNumeric) {
             if (s.isNumber() && !s.isEmptyNumber()) {
-                sum += s.numberValue();
+                sum += HeldToShownDecimals(s.numberValue(), word);
                 number = true;
             } else if (double v = 0; s.isText() && TextAsCellNumber(t, &v)) {
                 // Read as the cell reads it: "12abc" is no 12.
-                sum += v;
+                sum += HeldToShownDecimals(v, word);
                 number = true;
             }
             return true;
@@ -93,21 +96,26 @@ CellUse useOf(uint64_t format) {
 
 class Consolidation {
 public:
-    explicit Consolidation(const ReportFormat& f) : m_f(f) {
+    // word: the command, as the run is told of what it could not add.
+    Consolidation(const ReportFormat& f, QString word) : m_f(f), m_word(std::move(word)) {
         const ReportHeader& h = f.header;
         m_fixedUse.assign(size_t(h.rows) * h.cols, kSkip);
+        m_fixedWord.assign(m_fixedUse.size(), 0);
         for (int r = 1; r <= h.rows; ++r)
             for (int c = 1; c <= h.cols; ++c) {
                 const bool varLine =
                     (h.varKind == 1 && r == h.varStart) || (h.varKind == 2 && c == h.varStart);
-                if (!varLine)
-                    m_fixedUse[index(r, c)] = useOf(f.cellFormat(uint16_t(r), uint16_t(c)));
+                if (varLine) continue;
+                m_fixedWord[index(r, c)] = f.cellFormat(uint16_t(r), uint16_t(c));
+                m_fixedUse[index(r, c)] = useOf(m_fixedWord[index(r, c)]);
             }
         m_fixed.resize(m_fixedUse.size());
         const uint16_t len = VarLineLength(h);
-        for (uint16_t j = 1; j <= len; ++j)
-            m_lineUse.push_back(
-                useOf(h.varKind == 1 ? f.cellFormat(h.varStart, j) : f.cellFormat(j, h.varStart)));
+        for (uint16_t j = 1; j <= len; ++j) {
+            m_lineWord.push_back(h.varKind == 1 ? f.cellFormat(h.varStart, j)
+                                                : f.cellFormat(j, h.varStart));
+            m_lineUse.push_back(useOf(m_lineWord.back()));
+        }
     }
 
     void addFixed(const CSheetPage& page, int pageNo) {
@@ -120,7 +128,7 @@ public:
                 if (m_fixedUse[i] == kSkip) continue;
                 const CellSlot s = g.slot(uint32_t(r - 1), uint16_t(c - 1));
                 if (s.tag == kSlotNeverWritten) continue;
-                if (!m_fixed[i].add(m_fixedUse[i], s,
+                if (!m_fixed[i].add(m_fixedUse[i], m_fixedWord[i], s,
                                     s.isText() ? g.text(uint32_t(r - 1), uint16_t(c - 1))
                                                : QString()))
                     m_failed.add(pageNo, ShownRow(h, used, r), ShownCol(h, used, c));
@@ -136,7 +144,7 @@ public:
             if (m_lineUse[j] == kSkip) continue;
             const CellSlot s = g.slot(uint32_t(line - 1), uint16_t(j));
             if (s.tag == kSlotNeverWritten) continue;
-            if (!out[j].add(m_lineUse[j], s,
+            if (!out[j].add(m_lineUse[j], m_lineWord[j], s,
                             s.isText() ? g.text(uint32_t(line - 1), uint16_t(j)) : QString())) {
                 int row = 0, col = 0;
                 ShownVarCell(m_f.header, line, int(j + 1), &row, &col);
@@ -167,12 +175,18 @@ public:
             int lines = std::max<int>(1, int(m_lines.size()));
             ThrowIfStatus(dest.AccessVarCount(1, &lines), QStringLiteral("variable lines"));
         }
+        // A sum past what a number holds is no amount: its cell is marked
+        // failed as one added from a failed cell is, and the run is told.
+        FailedSources beyond(str::kTotalBeyondNumbers);
+        const int used = std::max<int>(1, int(m_lines.size()));
         for (int r = 1; r <= h.rows; ++r)
             for (int c = 1; c <= h.cols; ++c) {
                 const Acc& a = m_fixed[index(r, c)];
-                if (a.written())
-                    ThrowIfStatus(WriteStoredCell(dest, page, r, c, a.result(), a.failed),
-                                  PrintCell({r, c}));
+                if (!a.written()) continue;
+                const Value v = a.result();
+                if (v.isError()) beyond.add(page, ShownRow(h, used, r), ShownCol(h, used, c));
+                ThrowIfStatus(WriteStoredCell(dest, page, r, c, v, a.failed || v.isError()),
+                              PrintCell({r, c}));
             }
         for (size_t i = 0; i < m_lines.size(); ++i)
             for (size_t j = 0; j < m_lineUse.size(); ++j) {
@@ -182,7 +196,12 @@ public:
                     v = m_keys[i];
                 } else if (m_lines[i][j].written()) {
                     v = m_lines[i][j].result();
-                    failed = m_lines[i][j].failed;
+                    failed = m_lines[i][j].failed || v.isError();
+                    if (v.isError()) {
+                        int row = 0, col = 0;
+                        ShownVarCell(h, int(i + 1), int(j + 1), &row, &col);
+                        beyond.add(page, row, col);
+                    }
                 } else {
                     continue;
                 }
@@ -191,6 +210,7 @@ public:
                               QStringLiteral("line %1 of the variable area").arg(i + 1));
             }
         computeTotalFormulas(run, dest, page);
+        beyond.tell(run, m_word);
     }
 
     // A result of more lines than the area holds is refused before any
@@ -258,7 +278,10 @@ private:
     }
 
     const ReportFormat& m_f;
+    QString m_word;
     std::vector<CellUse> m_fixedUse;
+    std::vector<uint64_t> m_fixedWord;
+    std::vector<uint64_t> m_lineWord;
     std::vector<Acc> m_fixed;
     std::vector<CellUse> m_lineUse;
     std::vector<std::vector<Acc>> m_lines;
@@ -327,7 +350,7 @@ void RunTotal(CommandRun& run) {
     const int keyIndex = run.cmd.key ? keyIndexOf(*run.cmd.key, f.header) : 0;
     const std::vector<int> pages = run.matchingPages(scope, run.cmd.forCond.get());
     if (run.checkOnly()) return;
-    Consolidation c(f);
+    Consolidation c(f, QStringLiteral("TOTAL"));
     for (int p : pages) {
         std::shared_ptr<CSheetPage> sheet = loadPage(r, p);
         c.addFixed(*sheet, p);
@@ -356,7 +379,7 @@ void RunGTotal(CommandRun& run) {
     const ReportFormat& f = *scope.format;
     if (!f.header.varKind) ThrowCalcError(CALC_ERR_NO_VAR_AREA, QString());
     const std::vector<int> pages = run.matchingPages(scope, run.cmd.forCond.get());
-    Consolidation c(f);
+    Consolidation c(f, QStringLiteral("GTOTAL"));
     for (int p : pages) {
         std::shared_ptr<CSheetPage> sheet = loadPage(r, p);
         c.addFixed(*sheet, p);

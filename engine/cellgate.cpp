@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/cells_round.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
 
@@ -31,7 +32,13 @@ ValueFault numberOfText(const QString& text, double* number, bool* blank) {
 
 }  // namespace
 
-ValueFault ValueForCell(const CellValue& in, bool textCell, CellValue* out) {
+bool CellKeepsText(uint64_t word) {
+    const auto kind = cellFormatGet(word, kFmtKind);
+    return kind == kCellText || kind == kCellOtherText;
+}
+
+ValueFault ValueForCell(const CellValue& in, uint64_t word, CellValue* out) {
+    const bool textCell = CellKeepsText(word);
     if (in.kind == kCellUnset) {
         *out = CellValue{};
         return ValueFault::None;
@@ -48,14 +55,16 @@ ValueFault ValueForCell(const CellValue& in, bool textCell, CellValue* out) {
         *out = CellValue::ofText(text);
         return ValueFault::None;
     }
+    // A number cell holds what it shows, as a cut of its decimals leaves
+    // it: its totals, exports and the file then agree with the screen.
     if (!in.isText()) {
-        *out = CellValue::ofNumber(in.number);
+        *out = CellValue::ofNumber(HeldToShownDecimals(in.number, word));
         return ValueFault::None;
     }
     double number = 0;
     bool blank = false;
     if (ValueFault f = numberOfText(in.text, &number, &blank); f != ValueFault::None) return f;
-    *out = blank ? CellValue{} : CellValue::ofNumber(number);
+    *out = blank ? CellValue{} : CellValue::ofNumber(HeldToShownDecimals(number, word));
     return ValueFault::None;
 }
 

@@ -8,9 +8,11 @@
 #include <QString>
 #include <cstdint>
 
+#include "engine/cellformat.h"
 #include "engine/celltypes.h"
 #include "engine/reportlayout.h"
 
+class CReportFile;
 class CReportHandle;
 
 namespace qor {
@@ -23,11 +25,15 @@ enum class ValueFault {
     HoldsNul,    // the report's texts end at a NUL: the rest would be lost
 };
 
-// What a cell of that kind keeps for the value: a text cell a text (a
-// number as text with 15 significant digits), a number cell a number read
-// by TextAsCellNumber (a blank text empties it). Kind 0 stays kind 0.
-// The fault, and *out untouched, when the value cannot enter.
-ValueFault ValueForCell(const CellValue& in, bool textCell, CellValue* out);
+// Whether a cell of this format word keeps texts (text and other text).
+bool CellKeepsText(uint64_t formatWord);
+
+// What a cell of that format word keeps for the value: a text cell a text
+// (a number as text with 15 significant digits), a number cell a number
+// read by TextAsCellNumber (a blank text empties it), held to the decimals
+// the cell shows. Kind 0 stays kind 0. The fault, and *out untouched, when
+// the value cannot enter.
+ValueFault ValueForCell(const CellValue& in, uint64_t formatWord, CellValue* out);
 // The same for a keyword slot holding texts (32 characters) or numbers.
 ValueFault ValueForKeyword(const KeywordValue& in, bool textSlot, KeywordValue* out);
 // The text a refused value showed, for the message.
@@ -59,5 +65,11 @@ QString PageCellPlace(int page, int row, int col);
 // A refusal names the page as namedPage when one is given (a page copied
 // in is named by its number where it came from).
 uint16_t ConformPageValues(CReportHandle& report, int page, bool apply, int namedPage = 0);
+
+// Brings every page's custom keyword to a text (type 0) or number (1)
+// keyword by the gate; with apply false only a refusal is found (the
+// first page whose value does not convert, named). The report's type is
+// left to the caller.
+uint16_t ConvertUserKeyword(CReportFile& file, int type, bool apply);
 
 }  // namespace qor

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/cellformat.h"
+#include "engine/celltypes.h"
 #include "engine/textutil.h"
 
 namespace qor {
@@ -19,6 +21,16 @@ double RoundedForRead(double v, int decimals) {
     if (!(fromHalf > t * 1e-14)) return RoundedToDecimals(v, n);
     const double k = std::floor(t + 0.5);
     return k == 0 ? 0.0 : std::copysign(k / kPow10[n], v);
+}
+
+int ShownDecimals(uint64_t word) {
+    if (cellFormatGet(word, kFmtKind) > kCellNumber) return -1;
+    return int(cellFormatGet(word, kFmtDecimals)) + (cellFormatGet(word, kFmtPercent) ? 2 : 0);
+}
+
+double HeldToShownDecimals(double v, uint64_t word) {
+    const int decimals = ShownDecimals(word);
+    return decimals < 0 ? v : RoundedForRead(v, decimals);
 }
 
 }  // namespace qor

@@ -175,14 +175,16 @@ CellValue resultAsValue(const FormulaValue& v) {
     return CellValue{};
 }
 
-// Writes a result into its cell, converted to the cell's kind by the gate
-// every other write passes (the caller has made a result the gate refuses
-// an error); false when the cell already holds exactly that (the page then
-// stays unchanged).
-bool writeResult(CSheetPage& page, uint16_t row, uint16_t col, bool textCell,
+// Writes a result into its cell (of format word `word`), converted to the
+// cell's kind and held to its decimals by the gate every other write
+// passes (the caller has made a result the gate refuses an error); false
+// when the cell already holds exactly that (the page then stays
+// unchanged).
+bool writeResult(CSheetPage& page, uint16_t row, uint16_t col, uint64_t word,
                  const FormulaValue& v) {
+    const bool textCell = qor::CellKeepsText(word);
     CellValue kept;
-    if (v.isError() || qor::ValueForCell(resultAsValue(v), textCell, &kept) != qor::ValueFault::None)
+    if (v.isError() || qor::ValueForCell(resultAsValue(v), word, &kept) != qor::ValueFault::None)
         kept = CellValue{};
     const uint8_t flags = uint8_t(kSlotComputed | (v.isError() ? kSlotFormulaError : 0));
     const CellSlot cur = page.Slot(row, col);
@@ -522,20 +524,19 @@ struct CReportHandle::RecalcRun {
             if (v.kind == FormulaValue::Number && !std::isfinite(v.number))
                 v = FormulaValue::error();
         }
-        const bool textCell =
-            cellFormatGet(f.cellFormat(node.row, node.col), kFmtKind) == kCellText;
+        const uint64_t word = f.cellFormat(node.row, node.col);
         if (!v.isError()) {
             // A result its cell cannot take fails the formula, named as a
             // value written by hand would be.
             const CellValue in = resultAsValue(v);
             CellValue kept;
-            if (const qor::ValueFault fault = qor::ValueForCell(in, textCell, &kept);
+            if (const qor::ValueFault fault = qor::ValueForCell(in, word, &kept);
                 fault != qor::ValueFault::None)
                 v = FormulaValue::error(qor::ValueFaultMessage(
                     fault, cellName(f.header, sheet.get(), node.row, node.col),
                     qor::FaultyValueText(in), kMaxCellTextChars));
         }
-        writeResult(*sheet, node.row, node.col, textCell, v);
+        writeResult(*sheet, node.row, node.col, word, v);
         RecalcSummary& sum = h.m_recalcSummary;
         ++sum.cells;
         if (cycle) {

@@ -623,9 +623,13 @@ void CExcelBridge::importDataCells(int page) {
                 // A text in a number cell is its number when the whole
                 // text reads as one; any other text has no place there and
                 // is told.
+                // It is held to the decimals the cell shows, and that is
+                // told as for a number ("12,345.60" under "#,##0").
                 double v = 0;
                 if (qor::TextAsCellNumber(cell.text, &v)) {
-                    value = CellValue::ofNumber(v);
+                    const double kept = RoundedToShownDecimals(report, r, c, v);
+                    if (std::fabs(kept - v) > std::fabs(v) * 1e-15) countAt(&roundedToShown, r, c);
+                    value = CellValue::ofNumber(kept);
                 } else if (noNumber.count++ == 0) {
                     noNumber.row = r;
                     noNumber.col = c;
@@ -711,12 +715,9 @@ bool CellUnderCombinedArea(const CReportHandle& report, int row, int col) {
 
 double RoundedToShownDecimals(const CReportHandle* report, int row, int col, double v) {
     const std::optional<uint64_t> word = ownFormatWord(*report, row, col);
-    if (!word || !std::isfinite(v)) return v;
-    // As the report reads a number back: a percent cell's decimals count
-    // from its value times 100.
-    const int decimals =
-        int(cellFormatGet(*word, kFmtDecimals)) + (cellFormatGet(*word, kFmtPercent) ? 2 : 0);
-    return RoundedForRead(v, decimals);
+    // As the report holds a number: a percent cell's decimals count from its
+    // value times 100.
+    return word ? HeldToShownDecimals(v, *word) : v;
 }
 
 std::optional<int> PercentFormatDecimals(const QString& format) {
