@@ -104,20 +104,11 @@ void RunAppend(CommandRun& run) {
         noteFailedCells(*from, theirs, p, &failed);
         ThrowIfStatus(r.AppendRowColPage(1, 2), CmdText(str::kAppendingPage));
         const int added = r.GetPageCount();
-        std::shared_ptr<CSheetPage> to = loadPage(r, added);
-        to->MutableFixed() = from->Fixed();
-        for (int slot = 0; slot < qor::kPageKeywordSlots; ++slot)
-            to->SetKeyword(slot, from->Keyword(slot));
-        if (mine.varKind) to->SetVarLines(from->VarLines());
-        to->SetDirty(true);
-        to.reset();
-        // The source's cells may be of other kinds than ours: each value
-        // enters by the rule a written one meets, or the APPEND takes back
-        // every page it added and names the value.
-        // A refusal names the page of the source the value is on.
-        uint16_t s = qor::ConformPageValues(r, added, false, p);
-        if (!s) s = qor::ConformPageValues(r, added, true, p);
-        if (s) {
+        // The source's cells and keywords may be of other kinds than ours:
+        // each value enters by the rule a written one meets, or the APPEND
+        // takes back every page it added and names the value, by the page of
+        // the source it is on.
+        if (const uint16_t s = r.TakePageValues(added, *from, p)) {
             const QString why = StatusText(s);
             r.DeleteRowColPage(before + 1, added - before, 2);
             ThrowCalcError(int(s), QStringLiteral("%1: %2").arg(path, why));

@@ -194,11 +194,8 @@ void RunRound(CommandRun& run) {
     std::unique_ptr<CReportHandle> out = CreateResultReport(path, r);
     try {
         std::shared_ptr<CSheetPage> from = r.GetPage(page);
-        std::shared_ptr<CSheetPage> to = out->GetPage(1);
-        to->MutableFixed() = from->Fixed();
-        for (int slot = 0; slot < qor::kPageKeywordSlots; ++slot)
-            to->SetKeyword(slot, from->Keyword(slot));
-        if (h.varKind) to->SetVarLines(from->VarLines());
+        if (!from) ThrowIfStatus(1, CmdText(str::kPageOrdinal).arg(page));
+        ThrowIfStatus(out->TakePageValues(1, *from), CmdText(str::kPageOrdinal).arg(page));
         write(*out, 1);
     } catch (...) {
         // The result was never written: nothing to take back.

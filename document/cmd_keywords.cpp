@@ -65,6 +65,14 @@ int ApplySetKeywordDlg(CQorsDoc& doc, const SetKeywordDlgMembers& m) {
             return kRefused;
         }
     }
+    // A page whose custom keyword does not read as the new type refuses the
+    // change before the keyword moves.
+    if (custom) {
+        if (const uint16_t s = r->SetUserKeywordType(m.customType ? 1 : 0)) {
+            ShowMessageText(StatusText(s));
+            return s;
+        }
+    }
     CellRef cell = currentCell(doc);
     const int status = r->AccessKeywordCell(1, slot, &cell);
     if (status) {
@@ -73,7 +81,6 @@ int ApplySetKeywordDlg(CQorsDoc& doc, const SetKeywordDlgMembers& m) {
     }
     if (custom) {
         r->GetReportFile()->SetUserKeywordName(m.customName);
-        r->GetReportFile()->SetUserKeywordType(m.customType ? 1 : 0);
         CustomKeywordName = m.customName;
     }
     FinishChange(doc, CQorsDoc::kHintCells);

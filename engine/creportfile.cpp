@@ -16,6 +16,7 @@
 
 #include "engine/cellformat.h"
 #include "engine/cells_varmap.h"
+#include "engine/cells_round.h"
 #include "engine/format_areas.h"
 #include "engine/formula_store.h"
 #include "engine/inusemarker.h"
@@ -517,8 +518,8 @@ void CReportFile::roundToFewerDecimals(const ReportFormat& before, const RemapMa
         for (uint16_t c = 1; c <= h.cols && c <= step.cols(); ++c) {
             const uint16_t oldCol = step.colOrigin[c - 1u];
             if (!oldCol || oldCol > before.header.cols) continue;
-            const int now = cellShownDecimals(m_format.cellFormat(r, c));
-            const int was = cellShownDecimals(before.cellFormat(oldRow, oldCol));
+            const int now = ShownDecimals(m_format.cellFormat(r, c));
+            const int was = ShownDecimals(before.cellFormat(oldRow, oldCol));
             if (now >= 0 && was >= 0 && now < was) cuts.push_back({r, c, now});
         }
     }
@@ -548,6 +549,21 @@ void CReportFile::roundToFewerDecimals(const ReportFormat& before, const RemapMa
             }
         }
     }
+}
+
+bool CReportFile::PendingOrigin(uint16_t row, uint16_t col, uint16_t* oldRow,
+                                uint16_t* oldCol) const {
+    if (row < 1 || col < 1 || row > m_format.header.rows || col > m_format.header.cols)
+        return false;
+    if (!IsFormatEditing()) {
+        *oldRow = row;
+        *oldCol = col;
+        return true;
+    }
+    if (row > m_editRemap.rows() || col > m_editRemap.cols()) return false;
+    *oldRow = m_editRemap.rowOrigin[row - 1u];
+    *oldCol = m_editRemap.colOrigin[col - 1u];
+    return *oldRow && *oldCol;
 }
 
 uint16_t CReportFile::RemapTable(const RemapMatrix& step) {

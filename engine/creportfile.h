@@ -104,6 +104,10 @@ public:
     // The format pages are shaped for (differs from Format() only while
     // format edits are pending).
     const ReportFormat& CommittedFormat() const { return m_committed ? *m_committed : m_format; }
+    // The committed cell that edited cell (row, col) comes from: pages keep
+    // the committed shape until the edit is committed, so this is where the
+    // cell's values sit on them. False for a line the edit added.
+    bool PendingOrigin(uint16_t row, uint16_t col, uint16_t* oldRow, uint16_t* oldCol) const;
     // 0, or why cell formats read when first used could not be read (1007,
     // 1008, 1020, 1040): then they are not to be trusted, and saves refuse.
     uint16_t FormatLoadStatus() const {

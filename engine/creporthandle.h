@@ -242,6 +242,15 @@ public:
     // Converts the value to the slot's kind (kind 0 unsets). recalc 1 then
     // recalculates the page (data state).
     uint16_t SetPageKeyword(int slot, qor::KeywordValue value, int page, int recalc = 0);
+    // Makes the custom keyword a text (0) or number (1) keyword: every
+    // page's value converts by the gate, or nothing changes and the first
+    // page whose value does not is named (1270).
+    uint16_t SetUserKeywordType(int type);
+    // Fills page `page` with the values and keywords of a page of a report
+    // of the same shape, each entering by the gate: a value this report's
+    // cells or keywords do not take leaves the page as it was and is named
+    // (1270), by `namedPage` when given (the source's page), else by `page`.
+    uint16_t TakePageValues(int page, const CSheetPage& from, int namedPage = 0);
 
     // ---- page setup, saved view state, format password
     uint16_t GetPageSetup(qor::PageSetupBlock* block) const;

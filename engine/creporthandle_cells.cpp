@@ -195,9 +195,7 @@ uint16_t CReportHandle::readCell(const CSheetPage* page, int row, int col, CellV
         if (have) {
             // A percent cell shows its value times 100: its decimals count
             // from there (12.50% is 0.1250, not 0.13).
-            const int decimals = int(cellFormatGet(site.format, kFmtDecimals)) +
-                                 (cellFormatGet(site.format, kFmtPercent) ? 2 : 0);
-            number = RoundedForRead(number, decimals);
+            number = HeldToShownDecimals(number, site.format);
             v = CellValue::ofNumber(number);
             if (fullText) full = numberText(number);
         }
@@ -371,7 +369,7 @@ uint16_t CReportHandle::SetCellValue(CellValue value, int row, int col, int page
         CellSite site;
         if (uint16_t s = locateCell(row, col, nullptr, &site)) return s;
         CellValue kept;
-        if (ValueFault f = ValueForCell(value, true, &kept); f != ValueFault::None)
+        if (ValueFault f = ValueForCell(value, site.format, &kept); f != ValueFault::None)
             return refuse(f, kMaxLabelChars);
         if (uint16_t s = m_file->SetLabel(site.cell.row, site.cell.col, value.text)) return s;
         uint64_t& word = m_file->MutableFormat().cellFormat(site.cell.row, site.cell.col);
@@ -387,9 +385,9 @@ uint16_t CReportHandle::SetCellValue(CellValue value, int row, int col, int page
     const int kind = cellKindOf(site.format);
     // Table text is the same on every page; it changes in format state only.
     if (kind == kCellLabel) return kRefused;
-    const bool textCell = kind == kCellText || kind == kCellOtherText;
+    const bool textCell = CellKeepsText(site.format);
     CellValue kept;
-    if (ValueFault f = ValueForCell(value, textCell, &kept); f != ValueFault::None)
+    if (ValueFault f = ValueForCell(value, site.format, &kept); f != ValueFault::None)
         return refuse(f, kMaxCellTextChars);
     const bool overwrite =
         intoFormulaCells == 1 || (m_file->Format().header.flags & kFlagCalcOverwritesFormulas);
@@ -746,12 +744,29 @@ uint16_t CReportHandle::GetPageKeyword(int slot, KeywordValue* value, int page) 
     return kOk;
 }
 
+namespace {
+
+// The custom keyword's slot; its kind is the report's to choose.
+constexpr int kUserKeywordSlot = 6;
+
+bool keywordWantsText(int slot, int userType) {
+    return slot <= 1 || (slot == kUserKeywordSlot && userType == 0);
+}
+
+// "第2页 年": a keyword of a page, as a refusal names it.
+QString pageKeywordPlace(const ReportHeader& h, int page, int slot) {
+    return LoadErrorText(str::kLossPagePlace).arg(page) + QLatin1Char(' ') +
+           FormulaKeywordNames(h.userKeywordName).value(slot);
+}
+
+}  // namespace
+
 uint16_t CReportHandle::SetPageKeyword(int slot, KeywordValue value, int page, int recalc) {
     if (!m_file || slot < 0 || slot >= kPageKeywordSlots || value.kind > 2) return kRefused;
     std::shared_ptr<CSheetPage> p;
     if (uint16_t s = pageFor(page, true, &p)) return s;
     const ReportHeader& h = m_file->Format().header;
-    const bool wantsText = slot <= 1 || (slot == 6 && h.userKeywordType == 0);
+    const bool wantsText = keywordWantsText(slot, h.userKeywordType);
     KeywordValue v;
     if (ValueFault f = ValueForKeyword(value, wantsText, &v); f != ValueFault::None) {
         const QString name = FormulaKeywordNames(h.userKeywordName).value(slot);
@@ -762,6 +777,77 @@ uint16_t CReportHandle::SetPageKeyword(int slot, KeywordValue value, int page, i
         p.reset();
         return BringCurrent();
     }
+    return kOk;
+}
+
+uint16_t qor::ConvertUserKeyword(CReportFile& file, int type, bool apply) {
+    const ReportHeader& h = file.Format().header;
+    if ((h.userKeywordType ? 1 : 0) == (type ? 1 : 0)) return kOk;
+    const bool toText = type == 0;
+    for (int p = 1; p <= file.PageCount(); ++p) {
+        uint16_t status = 0;
+        std::shared_ptr<CSheetPage> page = file.Page(p, &status);
+        if (!page) return status ? status : kRefused;
+        const KeywordValue was = page->Keyword(kUserKeywordSlot);
+        if (was.kind == 0 || (was.kind == 2) == toText) continue;
+        KeywordValue now;
+        if (ValueFault f = ValueForKeyword(was, toText, &now); f != ValueFault::None) {
+            return RefuseValue(f, pageKeywordPlace(h, p, kUserKeywordSlot), FaultyValueText(was),
+                               kKeywordTextChars);
+        }
+        if (apply) {
+            page->SetKeyword(kUserKeywordSlot, now);
+            page->SetDirty(true);
+        }
+    }
+    return kOk;
+}
+
+uint16_t CReportHandle::SetUserKeywordType(int type) {
+    if (!m_file) return kRefused;
+    if (uint16_t s = ConvertUserKeyword(*m_file, type, false)) return s;
+    if (uint16_t s = ConvertUserKeyword(*m_file, type, true)) return s;
+    m_file->SetUserKeywordType(type);
+    m_curKeywords.reset();
+    return kOk;
+}
+
+uint16_t CReportHandle::TakePageValues(int page, const CSheetPage& from, int namedPage) {
+    if (!m_file || m_file->IsFormatEditing()) return kRefused;
+    std::shared_ptr<CSheetPage> to;
+    if (uint16_t s = pageFor(page, false, &to)) return s;
+    const ReportHeader& h = m_file->Format().header;
+    if (from.GetRowCount() != to->GetRowCount() || from.GetColCount() != to->GetColCount() ||
+        (h.varKind && from.VarLines().lineLength() != to->VarLines().lineLength()))
+        return kRefused;
+    std::array<KeywordValue, kPageKeywordSlots> keywords;
+    for (int slot = 0; slot < kPageKeywordSlots; ++slot) {
+        const KeywordValue in = from.Keyword(slot);
+        if (ValueFault f = ValueForKeyword(in, keywordWantsText(slot, h.userKeywordType),
+                                           &keywords[size_t(slot)]);
+            f != ValueFault::None) {
+            return RefuseValue(f, pageKeywordPlace(h, namedPage ? namedPage : page, slot), FaultyValueText(in),
+                               kKeywordTextChars);
+        }
+    }
+    const SlotGrid fixed = to->Fixed();
+    const SlotGrid lines = to->VarLines();
+    to->MutableFixed() = from.Fixed();
+    if (h.varKind) to->SetVarLines(from.VarLines());
+    to->SetDirty(true);
+    to.reset();
+    // The source's cells may be of other kinds than ours: each value enters
+    // by the rule a written one meets.
+    uint16_t s = ConformPageValues(*this, page, false, namedPage);
+    if (!s) s = ConformPageValues(*this, page, true, namedPage);
+    if (uint16_t l = pageFor(page, false, &to)) return s ? s : l;
+    if (s) {
+        to->MutableFixed() = fixed;
+        if (h.varKind) to->SetVarLines(lines);
+        return s;
+    }
+    for (int slot = 0; slot < kPageKeywordSlots; ++slot) to->SetKeyword(slot, keywords[size_t(slot)]);
+    if (m_curPage == page) m_curKeywords.reset();
     return kOk;
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/cellgate.h"
+#include "engine/cells_round.h"
 #include "engine/cells_varmap.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
@@ -140,10 +141,20 @@ uint16_t CReportHandle::SwapRowColPage(const QList<int>& listA, const QList<int>
     return m_file->RemapTable(step);
 }
 
+namespace {
+uint16_t convertToTemplate(CReportFile& file, const ReportFormat& t);
+}  // namespace
+
 uint16_t CReportHandle::CopyFormatFrom(CReportHandle& tmpl) {
     if (!m_file || !tmpl.m_file || &tmpl == this || !IsFormatState()) return kRefused;
     try {
         const ReportFormat src = tmpl.m_file->Format();
+        // The pages' values take the template's kinds before anything
+        // changes, or the template is refused naming the value.
+        const int userType = src.header.userKeywordType ? 1 : 0;
+        if (uint16_t s = ConvertUserKeyword(*m_file, userType, false)) return s;
+        if (uint16_t s = convertToTemplate(*m_file, src)) return s;
+        if (uint16_t s = ConvertUserKeyword(*m_file, userType, true)) return s;
         const RemapMatrix step = RemapMatrix::byPosition(
             m_file->GetRowCount(), m_file->GetColCount(), src.header.rows, src.header.cols);
         if (!step.isIdentity())
@@ -210,7 +221,9 @@ bool holdsNumber(int kind) { return kind == kCellUnset || kind == kCellNumber; }
 
 // Where the values of a stored cell of the format being edited sit on a
 // page: pages keep the committed shape until format state is left, so the
-// cell is followed back through the pending shape changes.
+// cell is followed back through the pending shape changes. `target` is the
+// header the cell will have: the variable lines live on only where the
+// commit keeps them (the same area, same kind and start).
 struct ValueSite {
     bool found = false;
     bool var = false;
@@ -218,33 +231,32 @@ struct ValueSite {
     uint16_t pos = 0;           // position in a variable line
 };
 
-ValueSite valueSite(const CReportFile& file, uint16_t row, uint16_t col) {
+ValueSite valueSite(const CReportFile& file, uint16_t row, uint16_t col,
+                    const ReportHeader& target) {
     ValueSite site;
-    // While the format is edited the pages keep the committed shape; only
-    // when the shape is the same do its cells sit where the edited ones do.
-    const ReportHeader& now = file.Format().header;
+    uint16_t r = 0, c = 0;
+    if (!file.PendingOrigin(row, col, &r, &c)) return site;
     const ReportHeader& h = file.CommittedFormat().header;
-    if (now.rows != h.rows || now.cols != h.cols || now.varKind != h.varKind ||
-        now.varStart != h.varStart)
+    const bool wasVar = (h.varKind == 1 && r == h.varStart) || (h.varKind == 2 && c == h.varStart);
+    const bool isVar = (target.varKind == 1 && row == target.varStart) ||
+                       (target.varKind == 2 && col == target.varStart);
+    if (wasVar != isVar) return site;
+    if (isVar && (target.varKind != h.varKind || (h.varKind == 1 ? row != r : col != c)))
         return site;
-    const uint16_t r = row, c = col;
     site.found = true;
     site.row = r;
     site.col = c;
-    if (h.varKind == 1 && r == h.varStart) {
-        site.var = true;
-        site.pos = uint16_t(c - 1);
-    } else if (h.varKind == 2 && c == h.varStart) {
-        site.var = true;
-        site.pos = uint16_t(r - 1);
-    }
+    site.var = wasVar;
+    if (wasVar) site.pos = uint16_t((h.varKind == 1 ? c : r) - 1);
     return site;
 }
 
-// Brings one slot to the kind of its cell (text or number) by the gate.
-// With apply false only the fault is found. *was is the value met.
-ValueFault conformSlot(CSheetPage& page, const ValueSite& s, uint32_t line, bool toText,
+// Brings one slot to the kind of its cell (format word `word`: text or
+// number) by the gate. With apply false only the fault is found. *was is
+// the value met.
+ValueFault conformSlot(CSheetPage& page, const ValueSite& s, uint32_t line, uint64_t word,
                        bool apply, CellValue* was) {
+    const bool toText = CellKeepsText(word);
     if (s.var && !page.VarLines().contains(line, s.pos)) return ValueFault::None;
     const CellSlot slot = s.var ? page.VarLines().slot(line, s.pos) : page.Slot(s.row, s.col);
     CellValue now;
@@ -254,9 +266,13 @@ ValueFault conformSlot(CSheetPage& page, const ValueSite& s, uint32_t line, bool
         now = CellValue::ofNumber(slot.numberValue());
     else
         return ValueFault::None;
-    if (now.isText() == toText && (toText || std::isfinite(now.number))) return ValueFault::None;
+    // A number already in a number cell passes only to be held to the
+    // decimals the cell shows (a page taken from a report of more).
+    if (now.isText() == toText && (toText || (std::isfinite(now.number) &&
+                                              HeldToShownDecimals(now.number, word) == now.number)))
+        return ValueFault::None;
     CellValue kept;
-    const ValueFault fault = ValueForCell(now, toText, &kept);
+    const ValueFault fault = ValueForCell(now, word, &kept);
     *was = now;
     if (fault != ValueFault::None || !apply) return fault;
     if (kept.isText()) {
@@ -282,27 +298,25 @@ uint16_t refusePageCell(ValueFault fault, int page, uint16_t row, uint16_t col,
                        kMaxCellTextChars);
 }
 
-// A cell changes kind on every page at once: a total over several pages
+// Whether a cell going from kind `old` to `kind` must have its pages'
+// values converted. A label keeps the pages' values out of sight, whatever
+// they are: a cell that holds values again takes them by the gate as one
+// changed from text or number does.
+bool kindConverts(int old, int kind) {
+    return (holdsText(kind) && !holdsText(old)) || (holdsNumber(kind) && !holdsNumber(old));
+}
+
+struct KindChange {
+    uint16_t row, col;  // the cell as now edited (named in a refusal)
+    uint64_t word;      // its format in the new kind
+    ValueSite site;
+};
+
+// Cells change kind on every page at once: a total over several pages
 // would otherwise add numbers on one page and texts read as numbers on
 // another. A text the number rule does not read leaves everything as it
 // was and is named, page and cell, so no amount is made up from "12abc".
-uint16_t changeCellKind(CReportFile& file, const AreaRecord& a, int kind, bool* converted) {
-    ReportFormat& f = file.MutableFormat();
-    struct Change {
-        uint16_t row, col;
-        ValueSite site;
-    };
-    std::vector<Change> changes;
-    for (uint16_t r = a.r1; r <= a.r2; ++r)
-        for (uint16_t c = a.c1; c <= a.c2; ++c) {
-            const int old = int(cellFormatGet(f.cellFormat(r, c), kFmtKind));
-            const bool converts = (holdsText(old) && holdsNumber(kind)) ||
-                                  (holdsNumber(old) && holdsText(kind));
-            if (!converts) continue;
-            const ValueSite site = valueSite(file, r, c);
-            if (site.found) changes.push_back({r, c, site});
-        }
-    const bool toText = holdsText(kind);
+uint16_t convertPages(CReportFile& file, const std::vector<KindChange>& changes, bool* converted) {
     const int pages = changes.empty() ? 0 : file.PageCount();
     // Two rounds: every page is checked before any is changed.
     for (int round = 0; round < 2; ++round) {
@@ -310,22 +324,57 @@ uint16_t changeCellKind(CReportFile& file, const AreaRecord& a, int kind, bool* 
             uint16_t status = 0;
             std::shared_ptr<CSheetPage> page = file.Page(p, &status);
             if (!page) return status ? status : kRefused;
-            for (const Change& ch : changes) {
+            for (const KindChange& ch : changes) {
                 const uint32_t lines = ch.site.var ? page->VarLines().lines() : 1;
                 for (uint32_t line = 0; line < lines; ++line) {
                     CellValue was;
-                    if (ValueFault fault = conformSlot(*page, ch.site, line, toText, round == 1, &was);
+                    if (ValueFault fault = conformSlot(*page, ch.site, line, ch.word, round == 1, &was);
                         fault != ValueFault::None)
                         return refusePageCell(fault, p, ch.row, ch.col, was);
-                    if (was.kind != kCellUnset) *converted = true;
+                    if (was.kind != kCellUnset && converted) *converted = true;
                 }
             }
         }
     }
+    return 0;
+}
+
+uint16_t changeCellKind(CReportFile& file, const AreaRecord& a, int kind, bool* converted) {
+    ReportFormat& f = file.MutableFormat();
+    std::vector<KindChange> changes;
+    for (uint16_t r = a.r1; r <= a.r2; ++r)
+        for (uint16_t c = a.c1; c <= a.c2; ++c) {
+            const int old = int(cellFormatGet(f.cellFormat(r, c), kFmtKind));
+            if (!kindConverts(old, kind)) continue;
+            const ValueSite site = valueSite(file, r, c, f.header);
+            if (site.found)
+                changes.push_back(
+                    {r, c, cellFormatSet(f.cellFormat(r, c), kFmtKind, uint64_t(kind)), site});
+        }
+    if (uint16_t s = convertPages(file, changes, converted)) return s;
     for (uint16_t r = a.r1; r <= a.r2; ++r)
         for (uint16_t c = a.c1; c <= a.c2; ++c)
             f.cellFormat(r, c) = cellFormatSet(f.cellFormat(r, c), kFmtKind, uint64_t(kind));
     return 0;
+}
+
+// A template's cells take the pages' values by position, as its shape
+// does: every page's value converts to the kind of the template's cell, or
+// the template is refused naming the first that does not.
+uint16_t convertToTemplate(CReportFile& file, const ReportFormat& t) {
+    const ReportFormat& f = file.Format();
+    std::vector<KindChange> changes;
+    const uint16_t rows = std::min(f.header.rows, t.header.rows);
+    const uint16_t cols = std::min(f.header.cols, t.header.cols);
+    for (uint16_t r = 1; r <= rows; ++r)
+        for (uint16_t c = 1; c <= cols; ++c) {
+            const uint64_t word = t.cellFormat(r, c);
+            const int kind = int(cellFormatGet(word, kFmtKind));
+            if (!kindConverts(int(cellFormatGet(f.cellFormat(r, c), kFmtKind)), kind)) continue;
+            const ValueSite site = valueSite(file, r, c, t.header);
+            if (site.found) changes.push_back({r, c, word, site});
+        }
+    return convertPages(file, changes, nullptr);
 }
 
 }  // namespace
@@ -363,13 +412,14 @@ uint16_t qor::ConformPageValues(CReportHandle& report, int page, bool apply, int
     const ReportFormat& f = file->Format();
     for (uint16_t r = 1; r <= f.header.rows; ++r)
         for (uint16_t c = 1; c <= f.header.cols; ++c) {
-            const int kind = int(cellFormatGet(f.cellFormat(r, c), kFmtKind));
+            const uint64_t word = f.cellFormat(r, c);
+            const int kind = int(cellFormatGet(word, kFmtKind));
             if (!holdsText(kind) && !holdsNumber(kind)) continue;
-            const ValueSite site = valueSite(*file, r, c);
+            const ValueSite site = valueSite(*file, r, c, f.header);
             const uint32_t lines = site.var ? p->VarLines().lines() : 1;
             for (uint32_t line = 0; line < lines; ++line) {
                 CellValue was;
-                if (ValueFault fault = conformSlot(*p, site, line, holdsText(kind), apply, &was);
+                if (ValueFault fault = conformSlot(*p, site, line, word, apply, &was);
                     fault != ValueFault::None)
                     return refusePageCell(fault, namedPage ? namedPage : page, r, c, was);
             }

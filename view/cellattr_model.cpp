@@ -183,13 +183,15 @@ CellAttrApplyResult ApplyCellAttr(CReportHandle& r, const CellArea& area,
     if (t.m_bApplied && t.m_nType != -1) {
         // Numeric is stored as the unset type.
         const int32_t type = t.m_nType == kAttrTypeNumeric ? kCellUnset : t.m_nType;
-        write(kFmtKind, type);
+        // The decimals first: a text made a number is held to the decimals
+        // its cell shows, which are those chosen here.
         if (type == kCellUnset) {
             write(kFmtDecimals, t.m_nDecimals);
             write(kFmtPercent, t.m_nPercent);
             write(kFmtThousands, t.m_nThousands);
             write(kFmtCurrency, t.m_nCurrency);
         }
+        write(kFmtKind, type);
     }
     const FontPatternPageMembers& f = m.fontPattern;
     if (f.m_bApplied) {
