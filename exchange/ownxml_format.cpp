@@ -1,6 +1,7 @@
 #include "exchange/ownxml_format.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -8,7 +9,7 @@
 
 #include "engine/cellformat.h"
 #include "engine/messages.h"
-#include "exchange/variantconvert.h"
+#include "engine/textutil.h"
 
 namespace qor::ownxml {
 
@@ -225,7 +226,7 @@ QString NumberText(double value) {
     return QString::fromLatin1(buf, n);
 }
 
-std::optional<double> ParseNumberText(QStringView text) {
+std::optional<double> ParseNumberText(QStringView text, bool decimalComma) {
     // What NumberText writes ("-1234.5"), read without the general reader's
     // scratch string; anything else, or anything from_chars does not take
     // whole, the general way.
@@ -252,13 +253,17 @@ std::optional<double> ParseNumberText(QStringView text) {
             if (r.ec == std::errc() && r.ptr == buf + n) return v;
         }
     }
-    const QStringView t = text.trimmed();
-    if (!t.contains(u'.') && t.count(u',') == 1) {
-        QString dotted = t.toString();
-        dotted.replace(u',', u'.');
-        return parseVariantNumber(dotted);
+    // Files of systems that wrote numbers in a comma locale give a comma
+    // between digits and no point ("12,345" is 12.345); anything else
+    // is read by the number rule every route into a cell applies.
+    QString t = text.trimmed().toString();
+    if (decimalComma) {
+        static const QRegularExpression comma(QStringLiteral("^[+-]?[0-9]+,[0-9]+$"));
+        if (comma.match(t).hasMatch()) t.replace(u',', u'.');
     }
-    return parseVariantNumber(t);
+    double v = 0;
+    if (!qor::TextAsCellNumber(t, &v)) return std::nullopt;
+    return v;
 }
 
 QString WholeNumberText(double value) {

@@ -159,11 +159,12 @@ QString NumberText(double value);
 // length, 0 for NaN or infinity.
 inline constexpr int kNumberCharsMax = 400;
 int NumberChars(double value, char* buf);
-// Reads what NumberText writes, whatever the user's locale. A text with a
-// single "," and no "." reads the comma as the decimal point (files from
-// systems that wrote numbers in such a locale); otherwise "," separates
-// thousands. Blanks around the number are allowed.
-std::optional<double> ParseNumberText(QStringView text);
+// Reads what NumberText writes, whatever the user's locale. With
+// decimalComma, digits around a single "," and no "." read the comma as the
+// decimal point (files from systems that wrote numbers in such a locale);
+// every other text is read by the number rule of a cell (TextAsCellNumber:
+// commas only grouping digits by three, nothing past what a double holds).
+std::optional<double> ParseNumberText(QStringView text, bool decimalComma = true);
 
 // A keyword value of slots 2..6 as a whole number ("%.0f").
 QString WholeNumberText(double value);

@@ -479,7 +479,8 @@ DataCell readDataCell(const CellChildren& c) {
                 v.text = t.toString();
             } else {
                 v.kind = 1;
-                const std::optional<double> d = ParseNumberText(t);
+                // A keyword's number has no decimals: "20,04" is no 20.04.
+                const std::optional<double> d = ParseNumberText(t, false);
                 if (!d) c.refuse(kKeywordValue, t);
                 v.number = *d;
             }

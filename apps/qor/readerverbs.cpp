@@ -395,7 +395,9 @@ int verbSet(const QStringList& argsIn, Output* out) {
             return 1;
         }
     }
-    if (!s.call("SetData", {valueArgument(value, asText)})) return 1;
+    // The value goes as given: a number cell reads it by the number rule, a
+    // text cell keeps it (an account number of 19 digits is no double).
+    if (!s.call("SetData", {value})) return 1;
     // What reads the cell is worked out again by the engine before the
     // value is read back and saved. Formulas that fail do not undo the
     // write: the save names them (standard error, exit 3), and a read of
@@ -512,7 +514,8 @@ int verbKeyword(const QStringList& argsIn, Output* out) {
     if (!fileAndInts(args, 2, "keyword", usage, &file, &n, out)) return 2;
     Session s("keyword", out);
     if (!s.open(file, !value) || !s.enterState(false) || !s.call("SetCurPage", {n[0]})) return 1;
-    if (value && !s.call("SetKeyword", {n[1], valueArgument(*value, asText)})) return 1;
+    // As given, as `set` writes it: a number keyword reads it by the rule.
+    if (value && !s.call("SetKeyword", {n[1], *value})) return 1;
     QVariant now;
     if (!s.call("GetKeyword", {n[1]}, &now)) return 1;
     if (!value) {
