@@ -80,6 +80,60 @@ TEST(QorCellGate, SetKeywordAndKindChangeKeepOneRule) {
     EXPECT_NE(qorRun({"keyword", rep, "1", "unit-name", QString(33, u'y')}).exitCode, 0);
 }
 
+// A number cell holds what it shows: the amount `qor set` writes, the total
+// over two of them and the export all read 2.35, 2.35, 4.70.
+TEST(QorCellGate, SetTotalAndExportKeepTheDecimalsACellShows) {
+    const QString dir = qortest::freshDir("qor-cellgate-decimals");
+    const QString rep = dir + "/d.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "2", "--cols", "2", "--pages", "2"}).exitCode, 0);
+    for (const char* page : {"1", "2"})
+        ASSERT_EQ(qorRun({"set", rep, page, "1", "1", "2.345"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"format", rep, "1", "2", "decimals", "0"}).exitCode, 0);
+    for (const char* page : {"1", "2"})
+        ASSERT_EQ(qorRun({"set", rep, page, "1", "2", "0.4"}).exitCode, 0);
+    EXPECT_EQ(QString::fromUtf8(qorRun({"get", rep, "1", "1", "1"}).out).trimmed(), "2.35");
+    QFile script(dir + "/t.shl");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("TOTAL\n");
+    script.close();
+    const auto total = qorRun({"run", script.fileName(), rep});
+    ASSERT_EQ(total.exitCode, 0) << total.err.constData();
+    EXPECT_EQ(QString::fromUtf8(qorRun({"get", rep, "3", "1", "1"}).out).trimmed(), "4.7");
+    EXPECT_EQ(QString::fromUtf8(qorRun({"get", rep, "3", "1", "2"}).out).trimmed(), "0")
+        << "0.4 shown as 0 twice totals 0, not 1";
+    const auto out = qorRun({"export-xml", rep, dir + "/d.xml"});
+    ASSERT_EQ(out.exitCode, 0) << out.err.constData();
+    QFile xml(dir + "/d.xml");
+    ASSERT_TRUE(xml.open(QIODevice::ReadOnly));
+    const QByteArray bytes = xml.readAll();
+    EXPECT_TRUE(bytes.contains("2.35")) << bytes.constData();
+    EXPECT_FALSE(bytes.contains("2.345"));
+    EXPECT_FALSE(bytes.contains("0.4"));
+}
+
+// A text cell or keyword keeps the digits typed; a text that reached a
+// number cell by way of a label is named as one changed directly is.
+TEST(QorCellGate, TextCellsKeepTheTextAndNoKindChangeGoesRoundTheGate) {
+    const QString dir = qortest::freshDir("qor-cellgate-texts");
+    const QString rep = dir + "/t.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "2", "--cols", "2", "--pages", "2"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"format", rep, "1", "2", "kind", "text"}).exitCode, 0);
+    const QString account = QStringLiteral("6222020200012345678");
+    ASSERT_EQ(qorRun({"set", rep, "1", "1", "2", account}).exitCode, 0);
+    EXPECT_EQ(QString::fromUtf8(qorRun({"get", rep, "1", "1", "2"}).out).trimmed(), account);
+    ASSERT_EQ(qorRun({"keyword", rep, "1", "unit-number", account}).exitCode, 0);
+    EXPECT_EQ(QString::fromUtf8(qorRun({"keyword", rep, "1", "unit-number"}).out).trimmed(), account);
+
+    ASSERT_EQ(qorRun({"set", rep, "1", "1", "2", "12abc"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"set", rep, "2", "1", "2", "1,234.5"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"format", rep, "1", "2", "kind", "label"}).exitCode, 0);
+    const auto number = qorRun({"format", rep, "1", "2", "kind", "number"});
+    EXPECT_NE(number.exitCode, 0);
+    EXPECT_TRUE(QString::fromUtf8(number.err).contains(QStringLiteral("第1页")) &&
+                QString::fromUtf8(number.err).contains(QStringLiteral("12abc")))
+        << number.err.constData();
+}
+
 // An own-XML cell longer than a cell keeps is named, not cut to 32.
 TEST(QorCellGate, ImportXmlOfATextPastItsCellIsNamed) {
     const QString dir = qortest::freshDir("qor-cellgate-xml");

@@ -250,6 +250,13 @@ one.merged_cells.add(CellRange("A1:B2"))
 two = wb.create_sheet("第2页")
 two["B2"] = 7; two["C1"] = 2; two["A1"] = "乙"
 wb.save(d + "/twosheets.xlsx")
+wb = Workbook()
+one = wb.active
+one.title = "第1页"
+one["A1"] = 12345.6; one["A1"].number_format = "#,##0"
+two = wb.create_sheet("第2页")
+two["A1"] = "12,345.60"
+wb.save(d + "/textshown.xlsx")
 )PY";
 
 // Spreadsheet XML as typed by hand.
@@ -297,6 +304,10 @@ TEST_F(QorIncoming, FilesOfOtherWritersKeepTheirValuesOrNameWhatWasLeftOut) {
         {"xlsx, numbers with more decimals than their format shows", path("shown.xlsx"), 3,
          {QStringLiteral("小数位多于单元格显示位数的数值（已按显示的小数位舍入）：共2处，第一处在工作表“第1页”的A1")},
          {{1, 1, "1234568"}, {2, 1, "1"}, {3, 1, "1234.5"}, {4, 1, "12.5"}}},
+        {"xlsx, a text in a number cell of no decimals, rounded as a number is", path("textshown.xlsx"), 3,
+         {QStringLiteral("小数位多于单元格显示位数的数值（已按显示的小数位舍入）：共1处，第一处在工作表“第1页”的A1"),
+          QStringLiteral("小数位多于单元格显示位数的数值（已按显示的小数位舍入）：共1处，第一处在工作表“第2页”的A1")},
+         {{1, 1, "12346"}, {1, 1, "12346", 2}}},
         {"xlsx, a later sheet's value under the first sheet's merged area", path("twosheets.xlsx"), 3,
          {underMerge + QStringLiteral("1处，第一处在工作表“第2页”的B2")},
          {{1, 1, "标题"}, {1, 3, "1"}, {1, 1, "乙", 2}, {1, 3, "2", 2}, {2, 2, "0", 2}}},

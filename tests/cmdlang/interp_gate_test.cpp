@@ -148,3 +148,99 @@ TEST_F(InterpTest, AChangeOfKindLeavesEveryPagesTotalReadingTheSameKind) {
     EXPECT_EQ(r->GetCellText(1, 1, 1), QStringLiteral("5"));
     EXPECT_EQ(number(r, 1, 3, 1), number(r, 2, 3, 1));
 }
+
+// LET and TOTAL keep what a cell shows (two decimals by default): two
+// amounts shown 2.35 total 4.70, also those a file kept with more digits.
+TEST_F(InterpTest, LetAndTotalKeepTheDecimalsACellShows) {
+    CReportHandle* r = makeReport("dec.rep", 2, 2, 2);
+    ci->SetReport(r);
+    ok(QStringLiteral("LET A1 = 2.345"));
+    EXPECT_DOUBLE_EQ(r->GetReportFile()->Page(1)->Slot(1, 1).numberValue(), 2.35);
+    ok(QStringLiteral("LET A1 = \"1,000.005\""));
+    EXPECT_DOUBLE_EQ(r->GetReportFile()->Page(1)->Slot(1, 1).numberValue(), 1000.01);
+    // Kept by an older file with every digit.
+    r->GetReportFile()->Page(1)->SetNumber(1, 1, 2.345);
+    r->GetReportFile()->Page(2)->SetNumber(1, 1, 2.345);
+    ok(QStringLiteral("TOTAL"));
+    ASSERT_EQ(r->GetPageCount(), 3);
+    EXPECT_DOUBLE_EQ(r->GetReportFile()->Page(3)->Slot(1, 1).numberValue(), 4.7);
+}
+
+// 1e308 on two pages has no sum a number holds: the result is marked
+// failed and the run told, never left empty as if nothing was there.
+TEST_F(InterpTest, ATotalPastWhatANumberHoldsMarksItsCellFailed) {
+    CReportHandle* r = makeReport("big.rep", 2, 2, 2);
+    ci->SetReport(r);
+    for (int p : {1, 2}) setNumber(r, p, 1, 1, 1e308);
+    setNumber(r, 1, 1, 2, 5);
+    ok(QStringLiteral("TOTAL"));
+    ASSERT_EQ(r->GetPageCount(), 3);
+    EXPECT_TRUE(r->CellValueFailed(1, 1, 3));
+    EXPECT_FALSE(r->CellValueFailed(1, 2, 3));
+    EXPECT_DOUBLE_EQ(number(r, 3, 1, 2), 5);
+    EXPECT_EQ(ci->FailedCellNotes(), 1);
+    EXPECT_TRUE(ci->LastFailedCellsText().contains(QStringLiteral("第一个在第3页 A1 单元")))
+        << ci->LastFailedCellsText().toStdString();
+
+    CReportHandle* v = makeReport("bigvar.rep", 3, 2, 1, 1, 2);
+    ci->SetReport(v);
+    int lines = 2;
+    ASSERT_EQ(v->AccessVarCount(1, &lines), 0);
+    setNumber(v, 1, 2, 1, -1e308);
+    setNumber(v, 1, 3, 1, -1e308);
+    ok(QStringLiteral("GTOTAL"));
+    ASSERT_EQ(v->GetPageCount(), 2);
+    EXPECT_TRUE(v->CellValueFailed(2, 1, 2));
+    EXPECT_EQ(ci->FailedCellNotes(), 2);
+    EXPECT_TRUE(ci->LastFailedCellsText().contains(QStringLiteral("GTOTAL")));
+}
+
+// APPEND FROM takes a source page's keywords through the gate: a text in
+// this report's number keyword is refused and the page taken back.
+TEST_F(InterpTest, AppendFromRefusesAKeywordThisReportDoesNotTake) {
+    CReportHandle* src = makeReport("kwsrc.rep", 2, 2, 1);
+    ASSERT_EQ(src->GetReportFile()->SetUserKeywordName(QStringLiteral("部门")), true);
+    setKeyword(src, 1, 6, QStringLiteral("A12"));
+    setNumber(src, 1, 1, 1, 1.005);
+    ASSERT_EQ(src->Save(), 0);
+
+    CReportHandle* r = makeReport("kwdest.rep", 2, 2, 1);
+    ASSERT_EQ(r->SetUserKeywordType(1), 0);
+    ci->SetReport(r);
+    EXPECT_EQ(run(QStringLiteral("APPEND FROM \"%1/kwsrc.rep\"").arg(dir)), -1);
+    EXPECT_TRUE(ci->LastErrorText().contains(QStringLiteral("A12"))) << ci->LastErrorText().toStdString();
+    EXPECT_EQ(r->GetPageCount(), 1);
+
+    ASSERT_EQ(r->SetUserKeywordType(0), 0);
+    ok(QStringLiteral("APPEND FROM \"%1/kwsrc.rep\"").arg(dir));
+    ASSERT_EQ(r->GetPageCount(), 2);
+    EXPECT_EQ(keyword(r, 2, 6).toString(), QStringLiteral("A12"));
+    EXPECT_DOUBLE_EQ(number(r, 2, 1, 1), 1.01);
+}
+
+// A formula's result is held as its cell shows it: 1/3 in two two-decimal
+// cells and their total are 0.33, 0.33 and 0.66, as the screen adds them.
+TEST_F(InterpTest, AFormulaResultIsHeldAsItsCellShowsIt) {
+    CReportHandle* r = makeReport("f.rep", 3, 2, 0);
+    ASSERT_EQ(r->EnterFormatState(), 0);
+    CellArea a1a2 = CellArea::area(1, 1, 2, 1);
+    ASSERT_EQ(r->SetAreaFormula(&a1a2, QStringLiteral("1/3")), 0);
+    CellArea a3 = CellArea::cell(3, 1);
+    ASSERT_EQ(r->SetAreaFormula(&a3, QStringLiteral("A1+A2")), 0);
+    CellArea b1 = CellArea::cell(1, 2);
+    ASSERT_EQ(r->SetAreaFormula(&b1, QStringLiteral("0.4")), 0);
+    int32_t none = 0;
+    ASSERT_EQ(r->AccessAreaFormat(1, qor::kFmtDecimals, &none, &b1), 0);
+    ASSERT_EQ(r->EnterDataState(), 0);
+    ASSERT_EQ(r->AppendRowColPage(1, 2), 0);
+    ASSERT_EQ(r->SetCurPage(1), 0);
+    ci->SetReport(r);
+    ok(QStringLiteral("RECALC"));
+    const auto kept = [&](uint16_t row, uint16_t col) {
+        return r->GetReportFile()->Page(1)->Slot(row, col).numberValue();
+    };
+    EXPECT_DOUBLE_EQ(kept(1, 1), 0.33);
+    EXPECT_DOUBLE_EQ(kept(3, 1), 0.66) << "the total of what is shown";
+    EXPECT_DOUBLE_EQ(kept(1, 2), 0);
+    EXPECT_EQ(r->GetCellFormulaState(1, 2), 1) << "a result, not a failure";
+}

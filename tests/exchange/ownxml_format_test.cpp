@@ -119,6 +119,17 @@ TEST(OwnXmlFormat, NumberTextsOfOtherWritersAreRead) {
     EXPECT_EQ(ParseNumberText(u"abc"), std::nullopt);
     EXPECT_EQ(ParseNumberText(u"nan"), std::nullopt);
     EXPECT_EQ(ParseNumberText(u"1.2.3"), std::nullopt);
+    // Only digits around one comma read it as a decimal comma; every other
+    // text is read by a cell's number rule, as every route reads it.
+    EXPECT_EQ(ParseNumberText(u"12,345"), 12.345);
+    EXPECT_EQ(ParseNumberText(u"-1,5"), -1.5);
+    for (const char16_t* refused : {u"1,2,3", u"1,2.5", u"12,34,567", u",123", u"123,", u"1e-400",
+                                    u"1e999", u"12x", u"1 234"})
+        EXPECT_EQ(ParseNumberText(refused), std::nullopt) << QString::fromUtf16(refused).toStdString();
+    // A keyword's number reads no decimal comma.
+    EXPECT_EQ(ParseNumberText(u"20,04", false), std::nullopt);
+    EXPECT_EQ(ParseNumberText(u"2004", false), 2004.0);
+    EXPECT_EQ(ParseNumberText(u"12,345", false), 12345.0);
 }
 
 TEST(OwnXmlFormat, WholeNumbersAndReportNames) {
