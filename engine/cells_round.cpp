@@ -23,13 +23,8 @@ double RoundedForRead(double v, int decimals) {
     return k == 0 ? 0.0 : std::copysign(k / kPow10[n], v);
 }
 
-int ShownDecimals(uint64_t word) {
-    if (cellFormatGet(word, kFmtKind) > kCellNumber) return -1;
-    return int(cellFormatGet(word, kFmtDecimals)) + (cellFormatGet(word, kFmtPercent) ? 2 : 0);
-}
-
 double HeldToShownDecimals(double v, uint64_t word) {
-    const int decimals = ShownDecimals(word);
+    const int decimals = cellShownDecimals(word);
     return decimals < 0 ? v : RoundedForRead(v, decimals);
 }
 

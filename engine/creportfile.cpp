@@ -16,7 +16,6 @@
 
 #include "engine/cellformat.h"
 #include "engine/cells_varmap.h"
-#include "engine/cells_round.h"
 #include "engine/format_areas.h"
 #include "engine/formula_store.h"
 #include "engine/inusemarker.h"
@@ -518,8 +517,8 @@ void CReportFile::roundToFewerDecimals(const ReportFormat& before, const RemapMa
         for (uint16_t c = 1; c <= h.cols && c <= step.cols(); ++c) {
             const uint16_t oldCol = step.colOrigin[c - 1u];
             if (!oldCol || oldCol > before.header.cols) continue;
-            const int now = ShownDecimals(m_format.cellFormat(r, c));
-            const int was = ShownDecimals(before.cellFormat(oldRow, oldCol));
+            const int now = cellShownDecimals(m_format.cellFormat(r, c));
+            const int was = cellShownDecimals(before.cellFormat(oldRow, oldCol));
             if (now >= 0 && was >= 0 && now < was) cuts.push_back({r, c, now});
         }
     }
