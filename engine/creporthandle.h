@@ -139,6 +139,13 @@ public:
     // it goes itself, the page now at its place (or the last one) is current.
     uint16_t DeleteRowColPage(int pos, int count, int kind);
 
+    // A stored area (rows and columns of the table, as a sample or a rule
+    // names them) as it stands on a page: a variable area's template row
+    // (column) stands for every line the page uses. Page 0 is the current
+    // page, whose lines the format calls map through. 0; 1045 for a page
+    // that cannot be read; 1075 for an area outside the table.
+    uint16_t ShownAreaOnPage(int page, const qor::AreaRecord& stored, CellArea* shown);
+
     // The area marked with a tick on a page: 1 and the area, 0 when the page
     // has none (or the page cannot be read).
     int GetCheckLineArea(int page, CellArea* area);

@@ -248,6 +248,26 @@ uint16_t CReportHandle::DeleteRowColPage(int pos, int count, int kind) {
     return kOk;
 }
 
+uint16_t CReportHandle::ShownAreaOnPage(int page, const AreaRecord& a, CellArea* shown) {
+    if (!m_file) return kRefused;
+    const ReportHeader& h = m_file->Format().header;
+    if (a.r1 < 1 || a.c1 < 1 || a.r2 < a.r1 || a.c2 < a.c1 || a.r2 > h.rows || a.c2 > h.cols)
+        return kOutside;
+    int used = 1;
+    if (page == 0) {
+        // The lines the format calls map through, whether or not a page
+        // was made current.
+        used = std::max(1, m_file->VarUsedLines());
+    } else if (h.varKind && !m_file->IsFormatEditing()) {
+        std::shared_ptr<CSheetPage> p;
+        if (const uint16_t s = pageFor(page, false, &p)) return s;
+        used = std::max<int>(1, p->VarUsed());
+    }
+    *shown = CellArea::area(ShownRowOf(h, used, a.r1), ShownColOf(h, used, a.c1),
+                            ShownRowOf(h, used, a.r2, true), ShownColOf(h, used, a.c2, true));
+    return kOk;
+}
+
 int CReportHandle::GetCheckLineArea(int page, CellArea* area) {
     std::shared_ptr<CSheetPage> p;
     if (pageFor(page, false, &p)) return 0;

@@ -33,7 +33,6 @@ using qor::XmlNode;
 namespace {
 
 constexpr int kFirstCurrencyId[] = {qor::str::kCurrencySymbol0, qor::str::kCurrencySymbol1, qor::str::kCurrencySymbol2, qor::str::kCurrencySymbol3, qor::str::kCurrencySymbol4};
-constexpr double kLargestNumber = 1e12;
 constexpr int kMaxDecimals = 7;
 
 // Line types of DrawAreaLines.
@@ -870,7 +869,9 @@ int CSpreadsheetXmlDoc::ReadDataValidation(const XmlNode& worksheet, int page) {
         double min = -std::numeric_limits<double>::infinity(), max = std::numeric_limits<double>::infinity();
         const bool minRead = !hasMin || qor::TextAsCellNumber(minText, &min);
         const bool maxRead = !hasMax || qor::TextAsCellNumber(maxText, &max);
-        if (!parseRuleRanges(range, &ranges) || !minRead || !maxRead) {
+        // Bounds the wrong way round would fail every amount: such a rule
+        // says nothing a clerk could meet.
+        if (!parseRuleRanges(range, &ranges) || !minRead || !maxRead || min > max) {
             tellRule(LoadErrorText(qor::str::kDataRuleUnreadable).arg(range, minText, maxText));
             continue;
         }
@@ -881,36 +882,53 @@ int CSpreadsheetXmlDoc::ReadDataValidation(const XmlNode& worksheet, int page) {
                              .arg(range)
                              .arg(rowCount)
                              .arg(colCount));
-            for (qint64 r = area.r1; r <= std::min<qint64>(area.r2, rowCount); ++r) {
-                for (qint64 c = area.c1; c <= std::min<qint64>(area.c2, colCount); ++c) {
-                    // A failed formula's cell holds no amount: whatever it
-                    // keeps would pass or fail by chance.
-                    if (m_pReport->CellValueFailed(int(r), int(c), page))
-                        return fail(cellFailedText(page, int(r), int(c),
-                                                   LoadErrorText(qor::str::kCellFormulaFailed)));
-                    const CellArea cell = CellArea::cell(int(r), int(c));
+            // The rule names cells of the table; on the page they stand
+            // where its variable lines put them, a line's template row
+            // (column) standing for every line of the page. The format is
+            // read through the current page, as every format call reads it.
+            for (qint64 sr = area.r1; sr <= std::min<qint64>(area.r2, rowCount); ++sr) {
+                for (qint64 sc = area.c1; sc <= std::min<qint64>(area.c2, colCount); ++sc) {
+                    const qor::AreaRecord stored{uint16_t(sr), uint16_t(sc), uint16_t(sr), uint16_t(sc)};
+                    CellArea onPage, format;
+                    if (m_pReport->ShownAreaOnPage(page, stored, &onPage) != 0 ||
+                        m_pReport->ShownAreaOnPage(0, stored, &format) != 0)
+                        continue;
+                    format.last = format.first;
                     int32_t percent = 0;
-                    m_pReport->AccessAreaFormat(0, kFmtPercent, &percent, &cell);
+                    m_pReport->AccessAreaFormat(0, kFmtPercent, &percent, &format);
                     // A percent cell holds percent units: its bounds come
                     // from the file's values times 100, for each cell afresh.
                     const double scale = percent == 1 ? 100.0 : 1.0;
                     const double low = min * scale, high = max * scale;
-                    double v = 0;
-                    if (!numberAt(int(r), int(c), &v)) continue;
-                    if (v >= low && v <= high) continue;
-                    const QString why =
-                        percent == 1 || custom.isEmpty() ? formatBounds(low, high) : custom;
-                    return fail(cellFailedText(page, int(r), int(c), why));
+                    for (int r = onPage.first.row; r <= onPage.last.row; ++r) {
+                        for (int c = onPage.first.col; c <= onPage.last.col; ++c) {
+                            // A failed formula's cell holds no amount:
+                            // whatever it keeps would pass or fail by chance.
+                            if (m_pReport->CellValueFailed(r, c, page))
+                                return fail(cellFailedText(page, r, c,
+                                                           LoadErrorText(qor::str::kCellFormulaFailed)));
+                            double v = 0;
+                            if (!numberAt(r, c, &v)) continue;
+                            if (v >= low && v <= high) continue;
+                            const QString why =
+                                percent == 1 || custom.isEmpty() ? formatBounds(low, high) : custom;
+                            return fail(cellFailedText(page, r, c, why));
+                        }
+                    }
                 }
             }
         }
     }
 
-    for (int r = 1; r <= rowCount; ++r) {
-        for (int c = 1; c <= colCount; ++c) {
+    // Every cell the page shows, each variable line included.
+    CellArea whole;
+    const qor::AreaRecord table{1, 1, rowCount, colCount};
+    if (m_pReport->ShownAreaOnPage(page, table, &whole) != 0) return 1;
+    for (int r = 1; r <= whole.last.row; ++r) {
+        for (int c = 1; c <= whole.last.col; ++c) {
             double v = 0;
             if (!numberAt(r, c, &v)) continue;
-            if (v < -kLargestNumber || v > kLargestNumber)
+            if (v < -qor::kLargestAmount || v > qor::kLargestAmount)
                 return fail(cellFailedText(page, r, c, LoadErrorText(qor::str::kTooManyIntegerDigits)));
         }
     }

@@ -20,6 +20,12 @@
 
 class CReportHandle;
 
+namespace qor {
+// The largest amount (in magnitude) a client report keeps: one with more
+// integer digits fails the check before a save, so it is never taken in.
+inline constexpr double kLargestAmount = 1e12;
+}  // namespace qor
+
 class CSpreadsheetXmlDoc : public CXmlDocHelper {
 public:
     // Resizes the report's table so that whatever shows it follows.

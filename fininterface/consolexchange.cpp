@@ -4,13 +4,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "document/cqorsdoc.h"
 #include "document/doc_others.h"
+#include "engine/cellformat.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
+#include "engine/status.h"
 #include "engine/textutil.h"
 #include "fininterface/consolfiles.h"
 #include "platform/uiservices.h"
@@ -20,6 +24,9 @@ using namespace qor;
 using namespace qor::consol;
 
 namespace {
+
+// The latest year a client report's page may carry.
+constexpr int kLatestPageYear = 2050;
 
 void tell(const QString& text) { qor::messageBox(text, QString(), MsgButtons::Ok, MsgIcon::Warning); }
 
@@ -162,8 +169,9 @@ QString CConsolExchange::pagePeriod(int page) const {
     CReportHandle* r = report();
     if (!r) return QString();
     // Every page keeps its quarter, but only a quarterly sample's upload is
-    // named by it: a monthly page of March stays March.
-    return PeriodText(pageKeyword(r, 2, page), pageKeyword(r, 4, page),
+    // named by it: a monthly page of March stays March. A year's page is
+    // its year, whatever month an earlier take-in left on it.
+    return PeriodText(pageKeyword(r, 2, page), m_nKind == 0 ? 1 : pageKeyword(r, 4, page),
                       m_nKind == 2 ? pageKeyword(r, 3, page) : 0);
 }
 
@@ -345,6 +353,19 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
     }
     m_sample.SetResizeCallback({});
     m_nKind = m_sample.GetPeriodKind();
+    // A figure typed in the sample ("0") or a caption reads as a label,
+    // the same on every page: an alias's cell is where its amount goes, so
+    // it holds a number. Left a label, the amount sent down would be lost
+    // and the label sent up in its place.
+    for (const AliasCell& a : aliasCells(m_strReportName)) {
+        if (a.col == 0) continue;
+        const CellArea cell = CellArea::cell(a.row, a.col);
+        int32_t kind = 0;
+        if (r->AccessAreaFormat(0, kFmtKind, &kind, &cell) != 0 || kind != kCellLabel) continue;
+        r->ClearArea(&cell, CReportHandle::kClearValues);
+        int32_t number = kCellNumber;
+        r->AccessAreaFormat(1, kFmtKind, &number, &cell);
+    }
     if (!doc.IsDataState()) doc.EnterDataState();
     if (formatChanged && r->GetPageCount() > 0) r->DeleteRowColPage(1, r->GetPageCount(), 2);
     if (r->GetPageCount() < 1) r->AppendRowColPage(1, 2);
@@ -369,12 +390,18 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
     const QDir dir(GetDownloadDir(reportPath));
     const QStringList names = dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     QHash<int, QString> filled;  // page -> the file of this run that filled it
+    m_before.clear();
     for (const QString& name : names) {
         int year = 0, month = 0;
         // A file skipped is named with what was taken in: its values are
         // not in the report.
         if (!DownloadPeriod(name, &year, &month)) {
             notTaken(LoadErrorText(qor::str::kIssuedFileNameNotPeriod) + name);
+            continue;
+        }
+        // A page of such a year could never be saved.
+        if (year > kLatestPageYear) {
+            notTaken(LoadErrorText(qor::str::kIssuedFileYearOutOfRange) + name);
             continue;
         }
         // The work folder keeps a copy of each file taken in. One that has
@@ -396,6 +423,8 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
         // quarter's page its quarter, whatever day of the period the file
         // names.
         if (m_nKind == 1) month = HalfYearMonth(month);
+        // A year's page carries its year alone: one period, one upload.
+        if (m_nKind == 0) month = 1;
         const int quarter = QuarterOfMonth(month);
         int page = 0;
         const auto same = [](int have, int want) { return have == 0 || have == want; };
@@ -445,12 +474,29 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
         if (!copyReplacing(dir.filePath(name), QDir(StripExtension(reportPath)).filePath(name)))
             TraceMessage(LoadErrorText(qor::str::kIssuedCopyNotSaved) + name);
     }
+    // A cell written twice (an item repeated, two files of one period) is
+    // one cell changed, and one written back to what it held is none.
+    m_takeIn.changedCells = 0;
+    for (auto it = m_before.cbegin(); it != m_before.cend(); ++it) {
+        CellValue now;
+        const int page = int(it.key() >> 32), row = int((it.key() >> 16) & 0xFFFF), col = int(it.key() & 0xFFFF);
+        if (r->GetCellValue(&now, row, col, page) != 0 || !(now == it.value())) ++m_takeIn.changedCells;
+    }
+    m_before.clear();
+    // The formulas of a page read what came down: its totals show (and
+    // are saved and sent up) as computed from it.
+    QList<int> pages = filled.keys();
+    std::sort(pages.begin(), pages.end());
+    for (int page : pages)
+        if (const uint16_t st = r->RecalcPage(page); st > 1)
+            TraceMessage(LoadErrorText(qor::str::kRecalcFailed) + StatusText(st));
     m_pDoc->SyncPagesFromReport();
     return true;
 }
 
 void CConsolExchange::ImportDownloadFile(const QString& reportPath, const XmlNode& root, int page) {
     bool taken = false;
+    QSet<QString> seen;  // the items of this file already taken in
     for (const XmlNode& block : ElementChildren(root)) {
         if (!block.tagName().startsWith(QStringLiteral("SampleData"))) continue;
         // Every item of this sheet lands; items of the sample's other
@@ -459,7 +505,20 @@ void CConsolExchange::ImportDownloadFile(const QString& reportPath, const XmlNod
         for (const XmlNode& value : ElementChildren(block)) {
             int col = 0, row = 0;
             if (FindAliasCell(m_strReportName, value.tagName(), &col, &row)) {
-                if (SetCellFromElement(row, col, value, page)) taken = true;
+                if (!SetCellFromElement(row, col, value, page)) continue;
+                taken = true;
+                // One item twice in a file (within a block or across two)
+                // fills one cell: the later value stands, and is named.
+                if (!seen.contains(value.tagName())) {
+                    seen.insert(value.tagName());
+                    continue;
+                }
+                int pr = row, pc = col;
+                pageCell(page, row, col, &pr, &pc);
+                notTaken(LoadErrorText(qor::str::kIssuedItemRepeated)
+                             .arg(value.tagName())
+                             .arg(page)
+                             .arg(FormatCellRef(pc - 1, pr - 1), value.text().trimmed()));
             } else if (!IsSampleAlias(value.tagName())) {
                 notTaken(LoadErrorText(qor::str::kIssuedItemUnknown).arg(value.tagName()));
             }
@@ -468,26 +527,57 @@ void CConsolExchange::ImportDownloadFile(const QString& reportPath, const XmlNod
     if (!taken) ExchangeSpecialTables(1, reportPath, root, page);
 }
 
+bool CConsolExchange::pageCell(int page, int row, int col, int* pageRow, int* pageCol) const {
+    CReportHandle* r = report();
+    CellArea shown;
+    if (!r || row < 1 || col < 1 || row > 0xFFFF || col > 0xFFFF ||
+        r->ShownAreaOnPage(page, AreaRecord{uint16_t(row), uint16_t(col), uint16_t(row), uint16_t(col)},
+                           &shown) != 0)
+        return false;
+    *pageRow = shown.first.row;
+    *pageCol = shown.first.col;
+    return true;
+}
+
 bool CConsolExchange::SetCellFromElement(int row, int col, const XmlNode& element, int page) {
     CReportHandle* r = report();
     if (!r) return false;
-    CellValue before;
-    const bool known = r->GetCellValue(&before, row, col, page) == 0;
+    int pr = row, pc = col;
+    pageCell(page, row, col, &pr, &pc);
+    const quint64 key = (quint64(page) << 32) | (quint64(pr) << 16) | quint64(pc);
+    if (!m_before.contains(key)) {
+        CellValue before;
+        if (r->GetCellValue(&before, pr, pc, page) != 0) before.kind = -1;
+        m_before.insert(key, before);
+    }
+    const QString text = element.text().trimmed();
+    const QString where = FormatCellRef(pc - 1, pr - 1);
     QString kept;
-    if (StoreDownloadValue(*r, row, col, page, element.text(), &kept)) {
-        CellValue after;
-        if (!known || r->GetCellValue(&after, row, col, page) != 0 || !(after == before))
-            ++m_takeIn.changedCells;
+    switch (StoreDownloadValue(*r, row, col, page, element.text(), &kept)) {
+    case DownloadStore::Kept:
         // The report holds the amount to its cell's decimals, and sends up
         // what it holds: the clerk is told the amount changed.
         if (!kept.isEmpty())
             notTaken(LoadErrorText(qor::str::kIssuedValueRounded)
-                         .arg(element.tagName(), element.text().trimmed())
+                         .arg(element.tagName(), text)
                          .arg(page)
-                         .arg(FormatCellRef(col - 1, row - 1), kept));
+                         .arg(where, kept));
         return true;
+    case DownloadStore::LabelCell:
+        notTaken(LoadErrorText(qor::str::kIssuedCellIsLabel).arg(element.tagName(), text).arg(page).arg(where));
+        return false;
+    case DownloadStore::FormulaCell:
+        notTaken(LoadErrorText(qor::str::kIssuedCellHasFormula).arg(element.tagName(), text).arg(page).arg(where));
+        return false;
+    case DownloadStore::TooLarge:
+        notTaken(LoadErrorText(qor::str::kIssuedValueTooLarge)
+                     .arg(element.tagName(), text, LoadErrorText(qor::str::kTooManyIntegerDigits)));
+        return false;
+    case DownloadStore::NotNumber:
+    case DownloadStore::Refused:
+        break;
     }
-    notTaken(LoadErrorText(qor::str::kIssuedValueNotNumber).arg(element.tagName(), element.text().trimmed()));
+    notTaken(LoadErrorText(qor::str::kIssuedValueNotNumber).arg(element.tagName(), text));
     return false;
 }
 
@@ -512,13 +602,30 @@ QString CConsolExchange::failedAliasCell(int page) {
     CReportHandle* r = report();
     if (!r) return QString();
     for (const AliasCell& a : aliasCells(m_strReportName)) {
-        if (a.col == 0 || !r->CellValueFailed(a.row, a.col, page)) continue;
-        return LoadErrorText(qor::str::kUploadCellFailed)
-            .arg(page)
-            .arg(pagePeriod(page),
-                 FormatCellRef(a.col - 1, a.row - 1), a.alias);
+        int row = 0, col = 0;
+        if (a.col == 0 || !pageCell(page, a.row, a.col, &row, &col)) continue;
+        if (r->CellValueFailed(row, col, page))
+            return LoadErrorText(qor::str::kUploadCellFailed)
+                .arg(page)
+                .arg(pagePeriod(page), FormatCellRef(col - 1, row - 1), a.alias);
+        // A formula that was never computed on the page leaves its cell
+        // without a value: the upload would lack the item altogether.
+        if (aliasFormulaWithoutValue(page, a))
+            return LoadErrorText(qor::str::kUploadCellNoValue)
+                .arg(page)
+                .arg(pagePeriod(page), FormatCellRef(col - 1, row - 1), a.alias);
     }
     return QString();
+}
+
+bool CConsolExchange::aliasFormulaWithoutValue(int page, const AliasCell& a) {
+    CReportHandle* r = report();
+    int row = 0, col = 0, formatRow = 0, formatCol = 0;
+    if (!r || a.col == 0 || !pageCell(page, a.row, a.col, &row, &col) ||
+        !pageCell(0, a.row, a.col, &formatRow, &formatCol) || r->GetCellFormulaState(formatRow, formatCol) == 0)
+        return false;
+    CellValue v;
+    return r->GetCellValue(&v, row, col, page) == 0 && v.kind == kCellUnset;
 }
 
 void CConsolExchange::ExchangeSpecialTables(int mode, const QString& reportPath,
@@ -623,13 +730,20 @@ int CConsolExchange::ValidateBeforeSave(CQorsDoc& doc) {
     const bool yearPlaced = keywordPlaced(r, 2), monthPlaced = keywordPlaced(r, 4),
                quarterPlaced = keywordPlaced(r, 3);
     m_sample.SetReport(r);
+    for (int p = 1; p <= pages && haveSample; ++p)
+        for (const AliasCell& a : aliasCells(m_strReportName))
+            if (aliasFormulaWithoutValue(p, a)) {
+                if (const uint16_t st = r->RecalcPage(p); st > 1)
+                    TraceMessage(LoadErrorText(qor::str::kRecalcFailed) + StatusText(st));
+                break;
+            }
     for (int p = 1; p <= pages; ++p) {
         const QString n = QString::number(p);
         years[p] = pageKeyword(r, 2, p);
         months[p] = pageKeyword(r, 4, p);
         quarters[p] = pageKeyword(r, 3, p);
         if (yearPlaced && years[p] == 0) return refuse(qor::str::kYearKeywordRequired, {n});
-        if (yearPlaced && years[p] > 2050) return refuse(qor::str::kYearKeywordMax2050, {n});
+        if (yearPlaced && years[p] > kLatestPageYear) return refuse(qor::str::kYearKeywordMax2050, {n});
         if (monthPlaced && months[p] == 0) return refuse(qor::str::kMonthKeywordRequired, {n});
         if (quarterPlaced && quarters[p] == 0)
             return refuse(qor::str::kQuarterKeywordRequired, {n});

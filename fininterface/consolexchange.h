@@ -3,12 +3,14 @@
 // sample workbook and the data the client sent down, the checks before a
 // client report is saved, and the page upload files written after it.
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <memory>
 
 #include "document/doc_files.h"
+#include "engine/celltypes.h"
 #include "exchange/cxmldochelper.h"
 #include "exchange/spreadsheetxml.h"
 
@@ -105,6 +107,16 @@ private:
     };
     QList<AliasCell> m_aliasCells;
     QString m_aliasSheet;
+    // Where a table cell (as a CellCoor names it) stands on page through
+    // the page's variable lines (page 0: the current page, as the format
+    // calls read it); false when it cannot be placed.
+    bool pageCell(int page, int row, int col, int* pageRow, int* pageCol) const;
+    // True when a formula computes the alias's cell and the page holds no
+    // value for it yet.
+    bool aliasFormulaWithoutValue(int page, const AliasCell& a);
+    // The values the cells written by this take-in held before it, by page
+    // and cell on the page.
+    QHash<quint64, CellValue> m_before;
     const QList<AliasCell>& aliasCells(const QString& sheetName);
     // The first alias cell of the report whose formula failed on page, as
     // the message that names it; "" when none did.

@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QDate>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <cmath>
 
@@ -12,6 +14,7 @@
 #include "engine/messages.h"
 #include "engine/textutil.h"
 #include "exchange/ownxml_format.h"
+#include "exchange/spreadsheetxml.h"
 
 namespace qor::consol {
 
@@ -255,14 +258,20 @@ QString KindLetter(int kind) {
 }
 
 bool DownloadPeriod(const QString& fileName, int* year, int* month) {
-    if (fileName.size() < 7 || fileName[4] != QLatin1Char('-')) return false;
-    for (int i : {0, 1, 2, 3, 5, 6})
-        if (fileName[i] < QLatin1Char('0') || fileName[i] > QLatin1Char('9')) return false;
-    const int y = fileName.left(4).toInt();
-    const int m = fileName.mid(5, 2).toInt();
-    if (m < 1 || m > 12) return false;
+    // "YYYY-MM" or "YYYY-MM-DD" first, an XML file last: a backup copy
+    // ("….xml~") or a day the calendar lacks is no period the client sent.
+    static const QRegularExpression shape(QStringLiteral("^(\\d{4})-(\\d{2})(?:-(\\d+))?(\\D.*)?\\.xml$"),
+                                          QRegularExpression::CaseInsensitiveOption |
+                                              QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = shape.match(fileName);
+    if (!m.hasMatch()) return false;
+    const int y = m.captured(1).toInt(), mo = m.captured(2).toInt();
+    if (y < 1 || mo < 1 || mo > 12) return false;
+    if (m.hasCaptured(3) &&
+        (m.captured(3).size() != 2 || !QDate(y, mo, m.captured(3).toInt()).isValid()))
+        return false;
     *year = y;
-    *month = m;
+    *month = mo;
     return true;
 }
 
@@ -288,49 +297,104 @@ bool IsXmlName(const QString& text) {
     return !text.startsWith(QStringLiteral("xml"), Qt::CaseInsensitive);
 }
 
+namespace {
+
+// A table cell (as a CellCoor names it) on page, and the same cell as the
+// format calls read it (through the current page's lines). False when the
+// cell lies outside the table or the page cannot be read.
+bool placeTableCell(CReportHandle& report, int row, int col, int page, int* pageRow, int* pageCol,
+                    CellArea* format) {
+    const AreaRecord stored{uint16_t(row), uint16_t(col), uint16_t(row), uint16_t(col)};
+    CellArea onPage;
+    if (row < 1 || col < 1 || row > 0xFFFF || col > 0xFFFF ||
+        report.ShownAreaOnPage(page, stored, &onPage) != 0 || report.ShownAreaOnPage(0, stored, format) != 0)
+        return false;
+    *pageRow = onPage.first.row;
+    *pageCol = onPage.first.col;
+    format->last = format->first;
+    return true;
+}
+
+// The text of an amount a hundredth of the one text holds, by moving its
+// point: 0.35 shown as 0.35% goes up as "0.0035", never as the double
+// nearest a hundredth of it. A text with an exponent is left to the caller.
+QString hundredthText(const QString& text) {
+    if (text.contains(u'e') || text.contains(u'E')) return QString();
+    const bool negative = text.startsWith(u'-');
+    QString digits = negative ? text.mid(1) : text;
+    qsizetype point = digits.indexOf(u'.');
+    if (point < 0) point = digits.size();
+    digits.remove(u'.');
+    point -= 2;
+    while (point < 1) {
+        digits.prepend(u'0');
+        ++point;
+    }
+    QString out = digits.left(point) + u'.' + digits.mid(point);
+    while (out.endsWith(u'0')) out.chop(1);
+    if (out.endsWith(u'.')) out.chop(1);
+    while (out.size() > 1 && out.startsWith(u'0') && out[1] != u'.') out.remove(0, 1);
+    if (out == u"0") return out;
+    return negative ? u'-' + out : out;
+}
+
+}  // namespace
+
 QString UploadValue(CReportHandle& report, int row, int col, int page) {
+    int r = 0, c = 0;
+    CellArea format;
+    if (!placeTableCell(report, row, col, page, &r, &c, &format)) return QString();
     CellValue v;
-    if (report.GetCellValue(&v, row, col, page) != 0) return QString();
+    if (report.GetCellValue(&v, r, c, page) != 0) return QString();
     switch (v.kind) {
     case kCellNumber: {
         int32_t percent = 0;
-        const CellArea area = CellArea::cell(row, col);
-        report.AccessAreaFormat(0, kFmtPercent, &percent, &area);
-        const double n = percent == 1 ? v.number / 100.0 : v.number;
-        return qor::ownxml::NumberText(n);
+        report.AccessAreaFormat(0, kFmtPercent, &percent, &format);
+        if (percent != 1) return qor::ownxml::NumberText(v.number);
+        const QString shifted = hundredthText(qor::ownxml::NumberText(v.number));
+        return shifted.isEmpty() ? qor::ownxml::NumberText(v.number / 100.0) : shifted;
     }
     case kCellText:
     case kCellLabel:
     case kCellOtherText:
-        return report.GetCellText(row, col, page);
+        return report.GetCellText(r, c, page);
     default:
         return QString();
     }
 }
 
-bool StoreDownloadValue(CReportHandle& report, int row, int col, int page, const QString& text,
-                        QString* rounded) {
+DownloadStore StoreDownloadValue(CReportHandle& report, int row, int col, int page, const QString& text,
+                                 QString* rounded) {
     if (rounded) rounded->clear();
-    if (text.trimmed().isEmpty()) return true;
+    if (text.trimmed().isEmpty()) return DownloadStore::Kept;
     // The one rule every route into a number cell keeps: "12,345.60" is an
     // amount, "abc", "1e999" and "nan" are none.
     double n = 0;
-    if (!TextAsCellNumber(text, &n)) return false;
-    const CellArea area = CellArea::cell(row, col);
+    if (!TextAsCellNumber(text, &n)) return DownloadStore::NotNumber;
+    int r = 0, c = 0;
+    CellArea format;
+    if (!placeTableCell(report, row, col, page, &r, &c, &format)) return DownloadStore::Refused;
     int32_t kind = 0;
-    report.AccessAreaFormat(0, kFmtKind, &kind, &area);
-    if (kind == 3) return true;
+    report.AccessAreaFormat(0, kFmtKind, &kind, &format);
+    // A label is the sample's text on every page: an amount written there
+    // would be lost and the label sent up in its place.
+    if (kind == kCellLabel) return DownloadStore::LabelCell;
+    // A formula's cell keeps what its formula computes: the amount would
+    // stand until the next recalculation and be gone after it.
+    if (report.GetCellFormulaState(format.first.row, format.first.col) != 0) return DownloadStore::FormulaCell;
     int32_t percent = 0;
-    report.AccessAreaFormat(0, kFmtPercent, &percent, &area);
+    report.AccessAreaFormat(0, kFmtPercent, &percent, &format);
     if (percent == 1) n *= 100.0;
-    if (report.SetCellValue(CellValue::ofNumber(n), row, col, page) != 0) return false;
+    // The save refuses amounts of more integer digits than a report keeps.
+    if (std::fabs(n) > kLargestAmount) return DownloadStore::TooLarge;
+    if (report.SetCellValue(CellValue::ofNumber(n), r, c, page) != 0) return DownloadStore::Refused;
     // The cell keeps the number to the decimals it shows (and to seven at
     // most); differences below the digits a double carries are none.
     CellValue kept;
-    if (rounded && report.GetCellValue(&kept, row, col, page) == 0 && kept.kind == kCellNumber &&
+    if (rounded && report.GetCellValue(&kept, r, c, page) == 0 && kept.kind == kCellNumber &&
         std::fabs(kept.number - n) > std::fabs(n) * 1e-15)
         *rounded = UploadValue(report, row, col, page);
-    return true;
+    return DownloadStore::Kept;
 }
 
 }  // namespace qor::consol

@@ -85,8 +85,9 @@ bool AliasClash(const QList<QList<XmlNode>>& groups, QString* first, QString* se
 QString PeriodText(int year, int month, int quarter);
 // "Y", "H", "S", "M" for kinds 0..3; "" for any other.
 QString KindLetter(int kind);
-// The period a download file's name gives: true for names that start
-// "YYYY-MM" with a month 1..12.
+// The period a download file's name gives: true for a name that starts
+// "YYYY-MM" or "YYYY-MM-DD" naming a real date of a year from 1 (no digit
+// after it) and ends ".xml" in any letter case.
 bool DownloadPeriod(const QString& fileName, int* year, int* month);
 // The quarter a month lies in: 1..3 give 1, ..., 10..12 give 4; any
 // other month 0.
@@ -101,20 +102,29 @@ QList<XmlNode> ElementChildren(const XmlNode& node);
 // True when text can stand as an element name.
 bool IsXmlName(const QString& text);
 
-// The upload text of a cell on page (rows and columns from 1): "" for an
-// empty cell, for a number (divided by 100 on a percent cell) the shortest
-// text that reads back as the same double (no exponent for the amounts a
-// report holds); the
-// text for text cells.
+// The upload text of a table cell (rows and columns of the table, as a
+// CellCoor names them, found on page through its variable lines): "" for
+// an empty cell, for a number the shortest text that reads back as the same
+// double (no exponent for the amounts a report holds), on a percent cell
+// the same text with its point moved two places (what the clerk sees,
+// never the double nearest a hundredth of it); the text for text cells.
 QString UploadValue(CReportHandle& report, int row, int col, int page);
-// Stores a downloaded text in the cell: read by the number rule every
-// cell write keeps, times 100 on a percent cell; label cells and empty
-// texts are left alone. False when the text is no finite number or the
-// cell refused it (nothing is written). A number cell keeps a number to
-// its decimals: when what it keeps differs from the text's number,
-// *rounded (when given) is the kept value's upload text, else it is left
-// null.
-bool StoreDownloadValue(CReportHandle& report, int row, int col, int page, const QString& text,
-                        QString* rounded = nullptr);
+
+enum class DownloadStore {
+    Kept,         // stored (an empty text leaves the cell alone)
+    NotNumber,    // no finite number by the number rule
+    LabelCell,    // the cell is a label of the sample
+    FormulaCell,  // a formula computes the cell
+    TooLarge,     // more integer digits than the save keeps
+    Refused,      // the cell lies outside the table or refused the value
+};
+// Stores a downloaded text in a table cell (found on page as UploadValue
+// finds it): read by the number rule every cell write keeps, times 100 on
+// a percent cell. Nothing is written unless Kept. A number cell keeps a
+// number to its decimals: when what it keeps differs from the text's
+// number, *rounded (when given) is the kept value's upload text, else it is
+// left null.
+DownloadStore StoreDownloadValue(CReportHandle& report, int row, int col, int page, const QString& text,
+                                 QString* rounded = nullptr);
 
 }  // namespace qor::consol

@@ -757,7 +757,7 @@ CIndicatorRun::Evaluated CIndicatorRun::evaluate(QStringView expression) {
     return out;
 }
 
-bool CIndicatorRun::expandSubIndicators(QStringView expression, QString* out) {
+bool CIndicatorRun::expandSubIndicators(QStringView expression, QString* out, QStringList* chain) {
     // "%zb", a code of one to twenty characters without '%', then '%'.
     auto codeAt = [&](qsizetype i, qsizetype* end) -> QStringView {
         if (i + 3 >= expression.size() || expression[i] != u'%' ||
@@ -796,13 +796,42 @@ bool CIndicatorRun::expandSubIndicators(QStringView expression, QString* out) {
             trace(LoadErrorText(str::kSubIndicatorMissing).arg(QStringLiteral("%zb") + code.toString() + u'%'));
             return false;
         }
+        // A sub-indicator may use others in turn, to any depth the run
+        // follows; one that comes back to itself has no value.
+        const QString key = code.toString().toCaseFolded();
+        const QString reference = QStringLiteral("%zb") + code.toString() + u'%';
+        if (chain->contains(key)) {
+            trace(LoadErrorText(str::kSubIndicatorCycle).arg(reference, chain->join(QStringLiteral(" → "))));
+            return false;
+        }
+        if (chain->size() > kMaxSubIndicatorDepth) {
+            trace(LoadErrorText(str::kSubIndicatorTooDeep)
+                      .arg(kMaxSubIndicatorDepth)
+                      .arg(chain->join(QStringLiteral(" → "))));
+            return false;
+        }
+        chain->append(key);
+        QString withSubs;
+        const bool expandedAll = expandSubIndicators(sub, &withSubs, chain);
+        chain->removeLast();
+        if (!expandedAll) return false;
         QString expanded;
-        ExpandIndicatorPlaceholders(sub, m_settings, &expanded);
+        ExpandIndicatorPlaceholders(withSubs, m_settings, &expanded);
         trace(IndicatorTraceLine{fixed(m_files->texts.subExpression), value(expanded)});
         const Evaluated v = evaluate(expanded);
         // A sub-indicator without a value fails the indicator using it.
         if (!v.ok) return false;
-        *out += v.numeric ? QString::number(v.number, 'g', 17) : v.text;
+        if (!v.numeric) {
+            *out += v.text;
+            continue;
+        }
+        // The value enters as one operand: "-3" put bare into "%zbn%^2"
+        // or "100-%zbn%" would be read as part of the operators around it.
+        const QString number = QString::number(v.number, 'g', 17);
+        if (number.startsWith(u'-'))
+            *out += u'(' + number + u')';
+        else
+            *out += number;
     }
     *out += expression.mid(from);
     return true;
@@ -868,7 +897,8 @@ void CIndicatorRun::Step() {
                   .arg(kMaxExpressionChars));
         return save(u"ERROR", false);
     }
-    if (!expandSubIndicators(expression, &m_withSubs)) {
+    QStringList chain{code.toCaseFolded()};
+    if (!expandSubIndicators(expression, &m_withSubs, &chain)) {
         notFinished();
         return save(u"ERROR", false);
     }

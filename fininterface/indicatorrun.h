@@ -68,6 +68,8 @@ public:
     using TraceSink = std::function<void(const QString& line)>;
 
     static constexpr int kMaxExpressionChars = 1023;
+    // How deep sub-indicators may use one another.
+    static constexpr int kMaxSubIndicatorDepth = 16;
 
     CIndicatorRun(IndicatorSettings settings, LineRunner run, TraceSink trace = {});
     ~CIndicatorRun();
@@ -98,9 +100,11 @@ private:
         QString text;
     };
     Evaluated evaluate(QStringView expression);
-    // The expression with each sub-indicator's value put in; false when a
-    // sub-indicator has none.
-    bool expandSubIndicators(QStringView expression, QString* out);
+    // The expression with each sub-indicator's value put in, a negative
+    // one bracketed; false when a sub-indicator has none. chain holds the
+    // codes (case-folded) whose expressions are being expanded, outermost
+    // first: a code met again is a cycle.
+    bool expandSubIndicators(QStringView expression, QString* out, QStringList* chain);
     void trace(const IndicatorTraceLine& line);
     void trace(QStringView line);
     bool saveResult();

@@ -313,6 +313,9 @@ TEST(QorConsol, DataRulesAreAppliedAsWrittenByValidateAndTheSave) {
         {bounds(""), 4, 2, "5000", 0, 0, QString()},
         {bounds("<Min>0</Min><Max/>"), 4, 2, "500", 1, 0, unreadable},
         {bounds("<Min> </Min><Max>1000</Max>"), 4, 2, "500", 1, 0, unreadable},
+        // Bounds the wrong way round would fail every amount.
+        {rule("R4C2", "1000", "0"), 4, 2, "500", 1, 0, unreadable},
+        {rule("R4C2", "1,000", "999.99"), 4, 2, "1000", 1, 0, unreadable},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.rules.toStdString() + " " + k.value.toStdString());
@@ -446,7 +449,12 @@ TEST(QorConsol, EveryDownloadedPeriodHasItsOwnPage) {
          {"2004-01-01", "2004-07-01"},
          {"2", "3"},
          "2004-01-01.xml"},
-        {1, {"2004-01-01.xml", "2004-03-31.xml"}, {}, {}, {"2"}, "2004-01-01.xml"},
+        // A year's page is its year, whatever day the file names: one
+        // period, one upload.
+        {1, {"2004-01-01.xml", "2004-03-31.xml"}, {"2=2004 3=1 4=1"}, {"2004-01-01"}, {"2"}, "2004-01-01.xml"},
+        {1, {"2023-01-01.xml", "2023-12-31.xml"}, {"2=2023 3=1 4=1"}, {"2023-01-01"}, {"2"}, "2023-01-01.xml"},
+        {1, {"2022-12-31.xml", "2023-06-30.xml"}, {"2=2022 3=1 4=1", "2=2023 3=1 4=1"},
+         {"2022-01-01", "2023-01-01"}, {"1", "2"}, ""},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.periods);
@@ -473,6 +481,7 @@ TEST(QorConsol, EveryDownloadedPeriodHasItsOwnPage) {
         for (int p = 0; p < k.uploads.size(); ++p)
             EXPECT_EQ(uploaded(c.folder + "/upload/" + k.uploads[p] + ".xml", QStringLiteral("/ReportData/资产/货币资金")),
                       k.values[p]) << k.uploads[p].toStdString();
+        EXPECT_EQ(QDir(c.folder + "/upload").entryList(QDir::Files).size(), k.uploads.size());
     }
 }
 
@@ -588,4 +597,158 @@ TEST(QorConsol, SkippedDownloadFilesAreNamed) {
         EXPECT_TRUE(err.contains(QString::fromUtf8(named))) << named << "\n" << err.toStdString();
     EXPECT_TRUE(QString::fromUtf8(qorIn(c.home, {"pages", c.rep}).out).startsWith("pages: 1\n"));
     EXPECT_EQ(cell(c.home, c.rep, 1, 4, 2), "5");
+}
+
+// One item twice in a download file, within a block or across two, fills
+// one cell: the later value stands and is named, and the run is no clean
+// one.
+TEST(QorConsol, AnItemRepeatedInOneFileIsNamed) {
+    const ClientFolder c = clientWith(
+        "consol-repeated", twoSheetSample(kAliases),
+        {{"2004-03-01.xml",
+          "<ReportData><SampleData><货币资金>1</货币资金><货币资金>2</货币资金><A3>5</A3></SampleData>"
+          "<SampleData2><A2>100</A2></SampleData2><SampleData3><A2>200</A2></SampleData3></ReportData>"}});
+    const auto r = consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'"));
+    EXPECT_EQ(r.exitCode, 3) << r.err.constData();
+    const QString err = QString::fromUtf8(r.err);
+    for (const char* named : {"货币资金 在本文件中出现了不止一次，第1页 B4 单元取最后一个值“2”",
+                              "A2 在本文件中出现了不止一次，第1页 B5 单元取最后一个值“200”"})
+        EXPECT_TRUE(err.contains(QString::fromUtf8(named))) << named << "\n" << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("A3 在本文件")));
+    EXPECT_EQ(cell(c.home, c.rep, 1, 4, 2), "2");
+    EXPECT_EQ(cell(c.home, c.rep, 1, 5, 2), "200");
+}
+
+// An alias's cell holds its amount: a figure typed in the sample or a
+// caption is no place to lose it in, or to send up in its place. A cell a
+// formula computes is named when an amount comes down for it, and goes up
+// as computed, never missing from the upload.
+TEST(QorConsol, LabelFigureAndFormulaCellsOfAnAlias) {
+    QString sample = twoSheetSample(kAliases);
+    sample.replace(QStringLiteral("<Worksheet ss:Name=\"资产\"><Table ss:ExpandedColumnCount=\"4\" ss:ExpandedRowCount=\"10\"/>"),
+                   QStringLiteral("<Worksheet ss:Name=\"资产\"><Table ss:ExpandedColumnCount=\"4\" ss:ExpandedRowCount=\"10\">"
+                                  "<Row ss:Index=\"4\"><Cell ss:Index=\"1\"><Data ss:Type=\"String\">货币资金</Data></Cell>"
+                                  "<Cell><Data ss:Type=\"Number\">0</Data></Cell></Row>"
+                                  "<Row><Cell ss:Index=\"2\"><Data ss:Type=\"String\">金额</Data></Cell></Row></Table>"));
+    const ClientFolder c = clientWith(
+        "consol-labels", sample,
+        {{"2004-03-01.xml", "<ReportData><SampleData><货币资金>42</货币资金><A2>7</A2><A4>3</A4></SampleData></ReportData>"}});
+    auto r = consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'"));
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(cell(c.home, c.rep, 1, 4, 2), "42");
+    EXPECT_EQ(cell(c.home, c.rep, 1, 5, 2), "7");
+    EXPECT_EQ(cell(c.home, c.rep, 1, 4, 1), QStringLiteral("货币资金"));  // a caption of no alias stays
+    r = consol(c.home, "save '" + c.rep + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QString march = c.folder + "/upload/2004-03-01.xml";
+    EXPECT_EQ(uploaded(march, QStringLiteral("/ReportData/资产/货币资金")), "42");
+    EXPECT_EQ(uploaded(march, QStringLiteral("/ReportData/资产/A2")), "7");
+
+    // A3's cell (B6) becomes B7*2: the save computes it on the page that
+    // never was, and it goes up.
+    auto script = qorIn(c.home, {"reader-script", "-"},
+                        QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\nSetCurCell 6 2\nSetFormula \"B7*2\"\n"
+                                       "Save\nCloseFile\n")
+                            .arg(c.rep)
+                            .toUtf8());
+    ASSERT_EQ(script.exitCode, 0) << script.out.constData() << script.err.constData();
+    r = consol(c.home, "save '" + c.rep + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(uploaded(march, QStringLiteral("/ReportData/资产/A3")), "6");
+
+    // A new period sends an amount for the formula's cell: named, the
+    // formula's value stands and goes up.
+    qortest::writeFile(c.folder + "/download/2004-04-01.xml",
+                       "<ReportData><SampleData><A3>7</A3><A4>5</A4></SampleData></ReportData>");
+    r = consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'"));
+    EXPECT_EQ(r.exitCode, 3) << r.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("A3 的值“7”没有取入：第2页 B6 单元由公式计算")))
+        << r.err.constData();
+    EXPECT_EQ(cell(c.home, c.rep, 2, 6, 2), "10");
+    r = consol(c.home, "save '" + c.rep + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(uploaded(c.folder + "/upload/2004-04-01.xml", QStringLiteral("/ReportData/资产/A3")), "10");
+}
+
+// A CellCoor and a data rule name cells of the table: on a page with
+// variable lines each is found where the lines put it, when values are
+// taken in, saved, sent up and checked.
+TEST(QorConsol, AliasesAndRulesFollowThePagesVariableLines) {
+    const QString rules = QStringLiteral(
+        "<DataValidation><Range>R6C2</Range><Min>0</Min><Max>1000</Max></DataValidation>"
+        "<DataValidation><Range>R3C3</Range><Min>0</Min><Max>10</Max></DataValidation>");
+    const ClientFolder c = clientWith(
+        "consol-varlines", twoSheetSample(kAliases, rules),
+        {{"2004-03-01.xml", "<ReportData><SampleData><货币资金>4</货币资金><A3>6</A3></SampleData></ReportData>"}});
+    ASSERT_EQ(consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'")).exitCode, 0);
+    auto script = qorIn(c.home, {"reader-script", "-"},
+                        QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\nSetVarArea 1 3 4\nSave\nCloseFile\n")
+                            .arg(c.rep)
+                            .toUtf8());
+    ASSERT_EQ(script.exitCode, 0) << script.out.constData() << script.err.constData();
+    ASSERT_EQ(qorIn(c.home, {"append-lines", c.rep, "1", "2"}).exitCode, 0);
+    // Table rows 4 and 6 stand on page rows 6 and 8.
+    ASSERT_EQ(cell(c.home, c.rep, 1, 6, 2), "4");
+    ASSERT_EQ(cell(c.home, c.rep, 1, 8, 2), "6");
+
+    auto r = consol(c.home, "save '" + c.rep + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QString up = c.folder + "/upload/2004-03-01.xml";
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/货币资金")), "4");
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A3")), "6");
+
+    // A changed download lands in the table's cells, not in page rows.
+    qortest::writeFile(c.folder + "/download/2004-03-01.xml",
+                       "<ReportData><SampleData><A3>111</A3></SampleData></ReportData>");
+    r = consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'"));
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(cell(c.home, c.rep, 1, 8, 2), "111");
+    EXPECT_EQ(cell(c.home, c.rep, 1, 6, 2), "4");
+
+    // The rule on R6C2 checks the total (page row 8), not what stands on
+    // page row 6; the rule on a line's row checks every line.
+    const QString samplePath = c.home + QStringLiteral("/QORTEMP/hbbb/样表/月报.xml");
+    ASSERT_EQ(qorIn(c.home, {"set", c.rep, "1", "6", "2", "5000"}).exitCode, 0);
+    auto v = qorIn(c.home, {"validate", c.rep, samplePath});
+    EXPECT_EQ(v.exitCode, 0) << v.err.constData();
+    ASSERT_EQ(qorIn(c.home, {"set", c.rep, "1", "8", "2", "5000"}).exitCode, 0);
+    v = qorIn(c.home, {"validate", c.rep, samplePath});
+    EXPECT_EQ(v.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(v.err).contains(QStringLiteral("第1页第8行第2列"))) << v.err.constData();
+    r = consol(c.home, "save '" + c.rep + "'");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("第1页第8行第2列"))) << r.err.constData();
+    ASSERT_EQ(qorIn(c.home, {"set", c.rep, "1", "8", "2", "7"}).exitCode, 0);
+    ASSERT_EQ(qorIn(c.home, {"set", c.rep, "1", "4", "3", "50"}).exitCode, 0);
+    v = qorIn(c.home, {"validate", c.rep, samplePath});
+    EXPECT_EQ(v.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(v.err).contains(QStringLiteral("第1页第4行第3列"))) << v.err.constData();
+}
+
+// Download names are real dates of a year a page may carry, and amounts
+// the save would refuse are named when they come down.
+TEST(QorConsol, DownloadNamesAreDatesAndAmountsFitTheSave) {
+    const QString good = QStringLiteral("<ReportData><SampleData><货币资金>5</货币资金></SampleData></ReportData>");
+    const ClientFolder c = clientWith(
+        "consol-dates", twoSheetSample(kAliases),
+        {{"2004-03-01.xml",
+          "<ReportData><SampleData><货币资金>5</货币资金><A2>1e15</A2><A3>-2000000000000</A3>"
+          "<A4>999999999999</A4></SampleData></ReportData>"},
+         {"2023-02-29.xml", good},
+         {"2004-03-01.xml~", good},
+         {"0000-01-01.xml", good},
+         {"2051-01-01.xml", good},
+         {"2004-04-31.xml", good}});
+    const auto r = consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'"));
+    EXPECT_EQ(r.exitCode, 3) << r.err.constData();
+    const QString err = QString::fromUtf8(r.err);
+    for (const char* named : {"不是区间，已跳过：2023-02-29.xml", "不是区间，已跳过：2004-03-01.xml~",
+                              "不是区间，已跳过：0000-01-01.xml", "不在1到2050之间，已跳过：2051-01-01.xml",
+                              "不是区间，已跳过：2004-04-31.xml", "A2 的值“1e15”没有取入",
+                              "A3 的值“-2000000000000”没有取入"})
+        EXPECT_TRUE(err.contains(QString::fromUtf8(named))) << named << "\n" << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("999999999999")));
+    EXPECT_TRUE(QString::fromUtf8(qorIn(c.home, {"pages", c.rep}).out).startsWith("pages: 1\n"));
+    EXPECT_EQ(cell(c.home, c.rep, 1, 7, 2), "999999999999");
+    EXPECT_EQ(consol(c.home, "save '" + c.rep + "'").exitCode, 0);
 }

@@ -236,8 +236,12 @@ TEST(ConsolFiles, CoordinatesAliasesPeriods) {
     int y = 0, m = 0;
     EXPECT_TRUE(DownloadPeriod("2004-03-01.xml", &y, &m));
     EXPECT_EQ(y * 100 + m, 200403);
-    for (const char* junk : {"readme.txt", "04-03-01.xml", "2004-13-01.xml", "2004_03.xml", "2004-3"})
+    for (const char* junk : {"readme.txt", "04-03-01.xml", "2004-13-01.xml", "2004_03.xml", "2004-3",
+                             "2023-02-29.xml", "2004-03-01.xml~", "0000-01-01.xml", "2004-04-31.xml",
+                             "2004-03-01.xml.bak", "2004-03-1.xml", "2004-03-01", "2004-03-011.xml"})
         EXPECT_FALSE(DownloadPeriod(junk, &y, &m)) << junk;
+    for (const char* date : {"2024-02-29.xml", "2004-03.xml", "2004-12-31.XML", "2004-05-01b.xml"})
+        EXPECT_TRUE(DownloadPeriod(date, &y, &m)) << date;
 
     EXPECT_TRUE(IsXmlName("现金"));
     EXPECT_TRUE(IsXmlName("Cash_1"));
@@ -540,4 +544,39 @@ TEST_F(Consol, SpecialTablesComeDownAndGoUpByTheirCounterpartFirm) {
     EXPECT_EQ(xpath(f, "string(/ReportData/Invest/Note)"), "kept");
     EXPECT_EQ(xpath(f, "string(/ReportData/Invest/SelfFirmCode)"), "001");
     EXPECT_EQ(xpath(f, "string(/ReportData/Invest/SelfFirmName)"), "Alpha");
+}
+
+// A percent cell goes up as the amount the clerk sees, its point moved,
+// never as the double nearest a hundredth of it; a cell written twice by
+// one take-in is one changed cell.
+TEST_F(Consol, PercentAmountsGoUpAsShownAndChangedCellsAreCountedOnce) {
+    const std::pair<const char*, const char*> rates[] = {
+        {"0.0035", "0.0035"}, {"-0.0125", "-0.0125"}, {"1.5", "1.5"}, {"0.07", "0.07"}, {"12", "12"}};
+    int month = 1;
+    for (const auto& [rate, sent] : rates)
+        writeFile(data + QString("/hbbb/Alpha(001)/Monthly/download/2004-%1-01.xml").arg(month++, 2, 10, QChar('0')),
+                  downloadFile("1", rate));
+    // Two files of one period and an item repeated: B4 ends at 9 on page 1.
+    writeFile(data + "/hbbb/Alpha(001)/Monthly/download/2004-01-15.xml",
+              "<ReportData><SampleData><Cash>8</Cash><Cash>9</Cash></SampleData></ReportData>");
+    ConsolCommands commands([this] { return openDocs(); });
+    ASSERT_TRUE(commands.OpenClientFile(report)) << qPrintable(told.join('\n'));
+    // Five pages, each with Cash and Rate: ten cells, page 1's Cash once.
+    EXPECT_EQ(commands.LastTakeIn().changedCells, 10);
+    CQorsDoc* d = CAppEnvironment::Instance().FindOpenDocument(report);
+    ASSERT_NE(d, nullptr);
+    ASSERT_TRUE(d->Files().OnSaveDocument()) << qPrintable(told.join('\n'));
+    month = 1;
+    for (const auto& [rate, sent] : rates) {
+        const QString file = upload(QString("2004-%1-01").arg(month++, 2, 10, QChar('0')));
+        EXPECT_EQ(xpath(file, "string(/ReportData/Balance/Rate)"), QString::fromLatin1(sent)) << rate;
+    }
+    EXPECT_EQ(number(d, 4, 2, 1), 9);
+    // February again, its Cash written three times and its Rate as it was.
+    writeFile(data + "/hbbb/Alpha(001)/Monthly/download/2004-02-01.xml",
+              "<ReportData><SampleData><Cash>1</Cash><Cash>3</Cash><Cash>4</Cash><Rate>-0.0125</Rate></SampleData>"
+              "</ReportData>");
+    ASSERT_TRUE(commands.OpenClientFile(report));
+    EXPECT_EQ(commands.LastTakeIn().changedCells, 1);
+    EXPECT_EQ(number(d, 4, 2, 2), 4);
 }

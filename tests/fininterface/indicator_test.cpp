@@ -269,6 +269,41 @@ TEST_F(Indicators, SubIndicatorReferencesTakeCodesOfOneToTwentyCharacters) {
         << traces.join('\n').toStdString();
 }
 
+// A sub-indicator enters the expression as one operand whatever its sign,
+// and sub-indicators use others to any depth; one that comes back to
+// itself, or a chain deeper than the run follows, fails by name.
+TEST_F(Indicators, SubIndicatorsEnterAsTheirValuesAtAnyDepth) {
+    QList<Indicator> list{{"nb", "0-3"},
+                          {"sq", "%zbnb%^2"},
+                          {"hund", "100-%zbnb%^2"},
+                          {"n0", "0-5"},
+                          {"neg", "-%zbn0%"},
+                          {"z", "0"},
+                          {"zdiv", "10/(%zbz%+2)"},
+                          {"zsub", "%zbz%-%zbz%"},
+                          {"l1", "%zbl2%+1"},
+                          {"l2", "%ZBl3%*2"},
+                          {"l3", "%zbnb%-1"},
+                          {"c1", "%zbc2%+1"},
+                          {"c2", "%zbc1%+1"},
+                          {"self", "%zbself%"},
+                          {"deep0", "%zbdeep1%"}};
+    for (int i = 1; i < 20; ++i)
+        list.append(Indicator{QString("deep%1").arg(i), QString("%zbdeep%1%+1").arg(i + 1)});
+    list.append(Indicator{"deep20", "1"});
+    auto r = run(write(list));
+    EXPECT_TRUE(r->AnyFailed());
+    EXPECT_FALSE(traces.filter(LoadErrorText(qor::str::kSubIndicatorCycle).section(u' ', 2, 2)).isEmpty())
+        << traces.join('\n').toStdString();
+    EXPECT_FALSE(traces.filter(LoadErrorText(qor::str::kSubIndicatorTooDeep).left(7)).isEmpty())
+        << traces.join('\n').toStdString();
+    if (!qortest::needPythonModule("configparser")) GTEST_SKIP();
+    const QString values = readResult(
+        "print(' '.join(c[k]['Value']+'/'+c[k]['ZBValidFlag'] for k in "
+        "['sq','hund','neg','zdiv','zsub','l2','l1','c1','self','deep0','deep10']))");
+    EXPECT_EQ(values, u"9.00/1 91.00/1 5.00/1 5.00/1 0.00/1 -8.00/1 -7.00/1 ERROR/0 ERROR/0 ERROR/0 11.00/1");
+}
+
 // Names whose ASCII and Chinese stretches start and end anywhere inside
 // and across blocks of sixteen characters come out byte for byte as the
 // converter makes the whole line.
