@@ -175,7 +175,7 @@ CellAttrApplyResult ApplyCellAttr(CReportHandle& r, const CellArea& area,
         }
         // A change of kind stopped by a text that reads as no number names
         // the page, the cell and the text.
-        if (!result.refused && s == qor::kValueRefusedStatus) result.why = StatusText(s);
+        if (result.why.isEmpty() && s == qor::kValueRefusedStatus) result.why = StatusText(s);
         result.refused = true;
     };
 
