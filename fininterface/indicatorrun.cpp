@@ -799,6 +799,13 @@ bool CIndicatorRun::expandSubIndicators(QStringView expression, QString* out, QS
         // A sub-indicator may use others in turn, to any depth the run
         // follows; one that comes back to itself has no value.
         const QString key = code.toString().toCaseFolded();
+        // Within one indicator a sub-indicator has one value: computed again
+        // for every use, a library whose indicators each use the next a few
+        // times would take exponential time and fill the error log.
+        if (const auto known = m_subOperands.constFind(key); known != m_subOperands.cend()) {
+            *out += *known;
+            continue;
+        }
         const QString reference = QStringLiteral("%zb") + code.toString() + u'%';
         if (chain->contains(key)) {
             trace(LoadErrorText(str::kSubIndicatorCycle).arg(reference, chain->join(QStringLiteral(" → "))));
@@ -821,17 +828,15 @@ bool CIndicatorRun::expandSubIndicators(QStringView expression, QString* out, QS
         const Evaluated v = evaluate(expanded);
         // A sub-indicator without a value fails the indicator using it.
         if (!v.ok) return false;
-        if (!v.numeric) {
-            *out += v.text;
-            continue;
+        QString operand = v.text;
+        if (v.numeric) {
+            // The value enters as one operand: "-3" put bare into "%zbn%^2"
+            // or "100-%zbn%" would be read as part of the operators around it.
+            operand = QString::number(v.number, 'g', 17);
+            if (operand.startsWith(u'-')) operand = u'(' + operand + u')';
         }
-        // The value enters as one operand: "-3" put bare into "%zbn%^2"
-        // or "100-%zbn%" would be read as part of the operators around it.
-        const QString number = QString::number(v.number, 'g', 17);
-        if (number.startsWith(u'-'))
-            *out += u'(' + number + u')';
-        else
-            *out += number;
+        *out += operand;
+        m_subOperands.insert(key, operand);
     }
     *out += expression.mid(from);
     return true;
@@ -898,6 +903,7 @@ void CIndicatorRun::Step() {
         return save(u"ERROR", false);
     }
     QStringList chain{code.toCaseFolded()};
+    m_subOperands.clear();
     if (!expandSubIndicators(expression, &m_withSubs, &chain)) {
         notFinished();
         return save(u"ERROR", false);

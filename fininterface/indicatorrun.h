@@ -5,6 +5,7 @@
 // reads. The dialog drives a run one indicator per tick; `qor indicators`
 // drives it straight through.
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -126,6 +127,9 @@ private:
     // sub-indicators, then with its placeholders, and the command line.
     QString m_withSubs, m_full, m_line;
     QString m_variable;  // see freshVariableName
+    // The operand each sub-indicator (code case-folded) entered as, for
+    // the indicator being computed.
+    QHash<QString, QString> m_subOperands;
 };
 
 }  // namespace qor

@@ -304,6 +304,39 @@ TEST_F(Indicators, SubIndicatorsEnterAsTheirValuesAtAnyDepth) {
     EXPECT_EQ(values, u"9.00/1 91.00/1 5.00/1 5.00/1 0.00/1 -8.00/1 -7.00/1 ERROR/0 ERROR/0 ERROR/0 11.00/1");
 }
 
+// A sub-indicator used many times is computed once for the indicator
+// using it: followed reference by reference, a library whose indicators
+// each use the next one three times takes 3^depth computations (sixteen
+// deep, a run without end that fills the error log).
+TEST_F(Indicators, ASubIndicatorUsedManyTimesIsComputedOnce) {
+    QList<Indicator> list;
+    for (int i = 0; i < 8; ++i)
+        list.append(Indicator{QString("f%1").arg(i), QString("%zbf%1%+%zbF%1%*1+%zbf%1%").arg(i + 1)});
+    list.append(Indicator{"f8", "0-1"});
+    int lines = 0;
+    IndicatorSettings s;
+    ASSERT_TRUE(ReadInterfaceFile(write(list), &s));
+    CIndicatorRun r(
+        s,
+        [&lines](const QString& line) {
+            ++lines;
+            return RunCommandLineForDocument(nullptr, line, 0x12);
+        },
+        [this](const QString& line) { traces << line; });
+    QString message;
+    ASSERT_TRUE(r.Start(&message)) << message.toStdString();
+    r.Step();
+    // f0 and each of its eight sub-indicators once.
+    const int perIndicator = lines;
+    while (!r.Done()) r.Step();
+    r.Finish();
+    EXPECT_FALSE(r.AnyFailed());
+    EXPECT_LT(perIndicator, 9 * 8);
+    if (!qortest::needPythonModule("configparser")) GTEST_SKIP();
+    EXPECT_EQ(readResult("print(c['f0']['Value'], c['f7']['Value'], c['f8']['Value'])"),
+              u"-6561.00 -3.00 -1.00");
+}
+
 // Names whose ASCII and Chinese stretches start and end anywhere inside
 // and across blocks of sixteen characters come out byte for byte as the
 // converter makes the whole line.
