@@ -535,6 +535,13 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
                                   .arg(fields.size() - kMaxCols)
                                   .arg(kMaxCols));
         }
+        if (cols == 0) {
+            // Every field was left out (a code page no converter knows, types
+            // not read): that is the reason, not a table without records.
+            QStringList why;
+            for (const KeptTable& t : tables) why += t.leftOut;
+            if (!why.isEmpty()) throw JetError(why.join(u'\n'));
+        }
         if (rows == 0 || cols == 0) throw JetError(LoadErrorText(qor::str::kFileHasNoRecords));
         // A number column shows as many decimals (up to 7) as its values
         // need: the report keeps a value at its cell's decimals, and names

@@ -286,6 +286,8 @@ QString qtDateFormat(const QString& format) {
 // beside "02.03.2024" as March), else the unambiguous forms every writer's
 // dates take (yyyy-mm-dd, and m/d/yyyy as the engine's own date literals
 // are written); with or without a time.
+// A two-digit year ("dd/mm/yy") is one of 1930 to 2029, as the system's
+// own date settings read it; Qt alone would make "24" 1924.
 QVariant readDate(const QString& text, const QString& format) {
     const QString t = text.trimmed();
     QStringList formats;
@@ -293,15 +295,20 @@ QVariant readDate(const QString& text, const QString& format) {
         formats << qtDateFormat(format);
     else
         formats << QStringLiteral("yyyy-M-d") << QStringLiteral("M/d/yyyy") << QStringLiteral("yyyy/M/d");
+    const bool twoDigitYear = format.contains(QLatin1String("yy"), Qt::CaseInsensitive) &&
+                              !format.contains(QLatin1String("yyyy"), Qt::CaseInsensitive);
+    const auto windowed = [twoDigitYear](auto value, const QDate& date) {
+        return twoDigitYear && date.year() < 1930 ? value.addYears(100) : value;
+    };
     for (const QString& f : std::as_const(formats)) {
         const QDate d = QDate::fromString(t, f);
-        if (d.isValid()) return d;
+        if (d.isValid()) return windowed(d, d);
         for (const char* time : {" H:mm:ss", " H:mm", "THH:mm:ss"}) {
             const QDateTime dt = QDateTime::fromString(t, f + QLatin1String(time));
-            if (dt.isValid()) return dt;
+            if (dt.isValid()) return windowed(dt, dt.date());
         }
         const QDateTime dt = QDateTime::fromString(t, f);
-        if (dt.isValid()) return dt;
+        if (dt.isValid()) return windowed(dt, dt.date());
     }
     return {};
 }

@@ -1227,8 +1227,11 @@ private:
                 setText(&cell, unescapeText(qstr(text)), r, col);
             } else if (type == "b") {
                 // Booleans come through as 1 and 0: the engine's cells hold
-                // numbers and texts.
+                // numbers and texts. Anything but the four spellings of a
+                // boolean is no value of one, as "inf" is no number.
                 const QString b = qstr(text).trimmed();
+                if (b != u"1" && b != u"true" && b != u"0" && b != u"false")
+                    fail(LoadErrorText(str::kCellDamaged).arg(cellName(r, col)));
                 cell.kind = XlCell::Number;
                 cell.number = b == u"1" || b == u"true" ? 1 : 0;
             } else if (type == "e") {

@@ -130,6 +130,27 @@ TEST(DataFileLosses, TextsLongerThanACellHoldsAreNamed) {
     EXPECT_TRUE(told.contains(QStringLiteral("第1页第2行第1列"))) << told.toStdString();
 }
 
+// A table whose every field is left out gives the report nothing: the
+// import fails naming why, not as a file without records.
+TEST(DataFileLosses, ATableOfTextsInACodePageNoConverterKnowsSaysSo) {
+    const QString d = dir();
+    QByteArray head(32, '\0');
+    head[0] = 3;
+    head[4] = 1;  // one record
+    head[8] = 32 + 32 + 1;
+    head[10] = 1 + 6;
+    head[29] = char(0xEE);  // a language driver byte no table lists
+    QByteArray field(32, '\0');
+    field.replace(0, 4, "NAME");
+    field[11] = 'C';
+    field[16] = 6;
+    put(d + QStringLiteral("/t.dbf"), head + field + "\r \xC5\xEB\xEB\xE7  \x1A");
+    const Imported in = importFile(d + QStringLiteral("/t.dbf"));
+    EXPECT_EQ(in.result, 0);
+    EXPECT_TRUE(in.error.contains(QStringLiteral("0xEE"))) << in.error.toStdString();
+    EXPECT_TRUE(in.error.contains(QStringLiteral("NAME"))) << in.error.toStdString();
+}
+
 // A file that is no text in any encoding the reader takes is refused with
 // the reason; text in each of them comes in whole.
 TEST(DataFileLosses, BytesThatAreNoTextAreRefusedTextInEveryEncodingIsRead) {

@@ -696,6 +696,17 @@ TEST(ForeignTexts, TextFilesBySchemaIni) {
     EXPECT_EQ(k.rows[0][0].toDateTime(), QDateTime(QDate(2024, 3, 2), QTime(10, 30)));
     EXPECT_FALSE(k.rows[1][0].isValid());
     EXPECT_TRUE(k.namedText().contains(QStringLiteral("共1处，第一处在第2条记录的字段“D”"))) << k.namedText().toStdString();
+    // Two digits of a year are 1930 to 2029 ("24" was read as 1924), with
+    // or without a time.
+    writeBytes(dir + "/Schema.ini", "[s.csv]\r\nColNameHeader=True\r\nDateTimeFormat=dd/mm/yy\r\nCol1=D Date\r\n");
+    writeBytes(dir + "/s.csv", "D\r\n01/02/24\r\n31/12/30\r\n01/01/29 08:00:00\r\n29/02/00\r\n");
+    k = readText(dir + "/s.csv");
+    ASSERT_EQ(k.rows.size(), 4);
+    EXPECT_EQ(k.rows[0][0].toDate(), QDate(2024, 2, 1));
+    EXPECT_EQ(k.rows[1][0].toDate(), QDate(1930, 12, 31));
+    EXPECT_EQ(k.rows[2][0].toDateTime(), QDateTime(QDate(2029, 1, 1), QTime(8, 0)));
+    // Qt reads "00" as 1900, which has no 29 February: named, never 1900.
+    EXPECT_FALSE(k.rows[3][0].isValid());
 }
 
 }  // namespace

@@ -523,6 +523,20 @@ TEST_F(XlsxImport, DamagedAndAbsurdFilesGiveCleanErrors) {
     const QString badString = writePackage(sheetXml(QStringLiteral(
         "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>5</v></c></row></sheetData>")));
     EXPECT_TRUE(readError(badString).contains(QStringLiteral("单元A1已损坏")));
+    // A boolean is 1, 0, true or false; anything else was read as false.
+    const QString booleans = writePackage(sheetXml(QStringLiteral(
+        "<sheetData><row r=\"1\"><c r=\"A1\" t=\"b\"><v>true</v></c><c r=\"B1\" t=\"b\"><v> 0 </v></c>"
+        "<c r=\"C1\" t=\"b\"><v>false</v></c></row></sheetData>")));
+    const std::unique_ptr<XlWorkbook> read = ReadXlsxWorkbook(booleans);
+    EXPECT_EQ(read->sheet(1)->findCell(1, 1)->number, 1);
+    EXPECT_EQ(read->sheet(1)->findCell(1, 2)->number, 0);
+    EXPECT_EQ(read->sheet(1)->findCell(1, 3)->number, 0);
+    for (const char* odd : {"2", "-1", "yes", "TRUE1"}) {
+        const QString bad = writePackage(sheetXml(
+            QStringLiteral("<sheetData><row r=\"1\"><c r=\"C1\" t=\"b\"><v>%1</v></c></row></sheetData>")
+                .arg(QLatin1String(odd))));
+        EXPECT_TRUE(readError(bad).contains(QStringLiteral("单元C1已损坏"))) << odd;
+    }
 
     // A part that unpacks far beyond its packed size is refused before it
     // is held.
