@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <QTemporaryDir>
 #include <algorithm>
 
@@ -496,7 +495,15 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
 
 void CConsolExchange::ImportDownloadFile(const QString& reportPath, const XmlNode& root, int page) {
     bool taken = false;
-    QSet<QString> seen;  // the items of this file already taken in
+    // The items of this file taken in, with the value that stands; one
+    // that came more than once is named with it after the whole file.
+    struct Stood {
+        int row = 0, col = 0;
+        QString text;
+        bool repeated = false;
+    };
+    QHash<QString, Stood> stood;
+    QStringList repeated;
     for (const XmlNode& block : ElementChildren(root)) {
         if (!block.tagName().startsWith(QStringLiteral("SampleData"))) continue;
         // Every item of this sheet lands; items of the sample's other
@@ -509,20 +516,27 @@ void CConsolExchange::ImportDownloadFile(const QString& reportPath, const XmlNod
                 taken = true;
                 // One item twice in a file (within a block or across two)
                 // fills one cell: the later value stands, and is named.
-                if (!seen.contains(value.tagName())) {
-                    seen.insert(value.tagName());
+                const auto it = stood.find(value.tagName());
+                if (it == stood.end()) {
+                    stood.insert(value.tagName(), Stood{row, col, value.text().trimmed()});
                     continue;
                 }
-                int pr = row, pc = col;
-                pageCell(page, row, col, &pr, &pc);
-                notTaken(LoadErrorText(qor::str::kIssuedItemRepeated)
-                             .arg(value.tagName())
-                             .arg(page)
-                             .arg(FormatCellRef(pc - 1, pr - 1), value.text().trimmed()));
+                it->text = value.text().trimmed();
+                if (!it->repeated) repeated << value.tagName();
+                it->repeated = true;
             } else if (!IsSampleAlias(value.tagName())) {
                 notTaken(LoadErrorText(qor::str::kIssuedItemUnknown).arg(value.tagName()));
             }
         }
+    }
+    for (const QString& item : repeated) {
+        const Stood& it = stood[item];
+        int pr = it.row, pc = it.col;
+        pageCell(page, it.row, it.col, &pr, &pc);
+        notTaken(LoadErrorText(qor::str::kIssuedItemRepeated)
+                     .arg(item)
+                     .arg(page)
+                     .arg(FormatCellRef(pc - 1, pr - 1), it.text));
     }
     if (!taken) ExchangeSpecialTables(1, reportPath, root, page);
 }

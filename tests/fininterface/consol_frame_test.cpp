@@ -362,3 +362,44 @@ TEST_F(ConsolFrame, TheUploadAsksFirstAboutUnsavedEntries) {
     run("上报");
     EXPECT_EQ(messages.size(), 1) << qPrintable(messages.join('\n'));
 }
+
+// A caption the sample gives an alias's cell is made a number cell when the
+// sample is read. With the report open on a page of three variable lines,
+// the alias after the area is found as a table cell, never as the page row
+// of that number, which holds another caption.
+TEST_F(ConsolFrame, AnOpenPageWithVariableLinesKeepsItsCaptions) {
+    const QString base = qortest::freshDir("consol-caption-lines");
+    qor::Registry::writeString(CAppEnvironment::kInstallKey, "CurrentInstPath", base);
+    const QString server = base + "/server";
+    qor::Registry::writeString(qor::ConsolidationClientStandIn::kSettingsKey, "ServerFolder", server);
+    const QString root = QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir()) + "/hbbb";
+    QByteArray withCaption = sample();
+    withCaption.replace("ss:ExpandedRowCount=\"5\"/>",
+                        "ss:ExpandedRowCount=\"8\"><Row ss:Index=\"4\"><Cell ss:Index=\"2\">"
+                        "<Data ss:Type=\"String\">小计</Data></Cell></Row></Table>");
+    withCaption.replace("Balance!B4", "Balance!B6");
+    put(server + "/hbbb/样表/Monthly.xml", withCaption);
+    put(server + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml", download(5));
+    run("下载或接收");
+    files << root + "/Alpha(001)/Monthly/Balance.xml";
+    run("打开客户端报表");
+    ASSERT_EQ(frame->Children().size(), 1) << qPrintable(messages.join('\n'));
+    CQorsDoc* doc = frame->Children().first()->GetDocument();
+    CReportHandle* report = doc->GetReport();
+    ASSERT_TRUE(doc->EnterFormatState());
+    int kind = 1, start = 3, extent = 4;
+    ASSERT_EQ(report->AccessVarArea(1, &kind, &start, &extent), 0);
+    ASSERT_TRUE(doc->EnterDataState());
+    ASSERT_TRUE(doc->SetCurrentPage(1));
+    ASSERT_EQ(report->InsertVarLines(2, 2), 0);
+    ASSERT_EQ(report->GetCellText(6, 2, 1), QStringLiteral("小计"));
+    ASSERT_TRUE(frame->SaveDocument(frame->Children().first(), false));
+    messages.clear();
+
+    put(server + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml", download(9));
+    run("下载或接收");
+    EXPECT_EQ(report->GetCellText(6, 2, 1), QStringLiteral("小计")) << qPrintable(messages.join('\n'));
+    double v = 0;
+    EXPECT_TRUE(doc->GetNumCellValue(7, 1, &v));
+    EXPECT_EQ(v, 9);
+}
