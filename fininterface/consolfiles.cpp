@@ -249,7 +249,9 @@ QString PeriodText(int year, int month, int quarter) {
     if (quarter > 0) month = (quarter - 1) * 3 + 1;
     QString m = QString::number(month);
     if (m.size() == 1) m.prepend(QLatin1Char('0'));
-    return QStringLiteral("%1-%2-01").arg(year).arg(m);
+    // Four digits of year, as the download's name had them: "1-01-01.xml"
+    // would be no period's name.
+    return QStringLiteral("%1-%2-01").arg(year, 4, 10, QLatin1Char('0')).arg(m);
 }
 
 QString KindLetter(int kind) {

@@ -231,6 +231,9 @@ TEST(ConsolFiles, CoordinatesAliasesPeriods) {
     EXPECT_EQ(PeriodText(2004, 0, 3), "2004-07-01");
     EXPECT_EQ(PeriodText(2004, 11, 0), "2004-11-01");
     EXPECT_EQ(PeriodText(2004, 0, 0), "2004-01-01");
+    // A year a download may name keeps four digits, as its file's name did.
+    EXPECT_EQ(PeriodText(1, 1, 0), "0001-01-01");
+    EXPECT_EQ(PeriodText(999, 12, 0), "0999-12-01");
     EXPECT_EQ(KindLetter(2), "S");
     EXPECT_EQ(KindLetter(-1), "");
     int y = 0, m = 0;
