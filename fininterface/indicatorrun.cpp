@@ -799,13 +799,6 @@ bool CIndicatorRun::expandSubIndicators(QStringView expression, QString* out, QS
         // A sub-indicator may use others in turn, to any depth the run
         // follows; one that comes back to itself has no value.
         const QString key = code.toString().toCaseFolded();
-        // Within one indicator a sub-indicator has one value: computed again
-        // for every use, a library whose indicators each use the next a few
-        // times would take exponential time and fill the error log.
-        if (const auto known = m_subOperands.constFind(key); known != m_subOperands.cend()) {
-            *out += *known;
-            continue;
-        }
         const QString reference = QStringLiteral("%zb") + code.toString() + u'%';
         if (chain->contains(key)) {
             trace(LoadErrorText(str::kSubIndicatorCycle).arg(reference, chain->join(QStringLiteral(" → "))));
@@ -816,6 +809,15 @@ bool CIndicatorRun::expandSubIndicators(QStringView expression, QString* out, QS
                       .arg(kMaxSubIndicatorDepth)
                       .arg(chain->join(QStringLiteral(" → "))));
             return false;
+        }
+        // Within one indicator a sub-indicator has one value: computed again
+        // for every use, a library whose indicators each use the next a few
+        // times would take exponential time and fill the error log. A use
+        // past the depth the run follows fails all the same, whatever came
+        // before it.
+        if (const auto known = m_subOperands.constFind(key); known != m_subOperands.cend()) {
+            *out += *known;
+            continue;
         }
         chain->append(key);
         QString withSubs;

@@ -313,6 +313,13 @@ TEST_F(Indicators, ASubIndicatorUsedManyTimesIsComputedOnce) {
     for (int i = 0; i < 8; ++i)
         list.append(Indicator{QString("f%1").arg(i), QString("%zbf%1%+%zbF%1%*1+%zbf%1%").arg(i + 1)});
     list.append(Indicator{"f8", "0-1"});
+    // A value known already is still too deep where the chain is: either
+    // order fails.
+    list.append(Indicator{"early", "%zbf8%+%zbd1%"});
+    list.append(Indicator{"late", "%zbd1%+%zbf8%"});
+    for (int i = 1; i < 16; ++i)
+        list.append(Indicator{QString("d%1").arg(i), QString("%zbd%1%").arg(i + 1)});
+    list.append(Indicator{"d16", "%zbf8%"});
     int lines = 0;
     IndicatorSettings s;
     ASSERT_TRUE(ReadInterfaceFile(write(list), &s));
@@ -330,11 +337,11 @@ TEST_F(Indicators, ASubIndicatorUsedManyTimesIsComputedOnce) {
     const int perIndicator = lines;
     while (!r.Done()) r.Step();
     r.Finish();
-    EXPECT_FALSE(r.AnyFailed());
     EXPECT_LT(perIndicator, 9 * 8);
     if (!qortest::needPythonModule("configparser")) GTEST_SKIP();
-    EXPECT_EQ(readResult("print(c['f0']['Value'], c['f7']['Value'], c['f8']['Value'])"),
-              u"-6561.00 -3.00 -1.00");
+    EXPECT_EQ(readResult("print(c['f0']['Value'], c['f7']['Value'], c['f8']['Value'], c['early']['Value'], "
+                         "c['late']['Value'], c['d1']['Value'])"),
+              u"-6561.00 -3.00 -1.00 ERROR ERROR -1.00");
 }
 
 // Names whose ASCII and Chinese stretches start and end anywhere inside
