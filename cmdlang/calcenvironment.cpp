@@ -1,5 +1,6 @@
 #include "cmdlang/calcenvironment.h"
 
+#include "cmdlang/calcerrors.h"
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/cmdtexts.h"
 #include "cmdlang/printer.h"
@@ -49,7 +50,22 @@ ReportPageEnvironment::ReportPageEnvironment(const ReportScope& scope, int page,
 ReportPageEnvironment::ReportPageEnvironment(const ReportScope& scope, int page)
     : m_scope(scope), m_page(page), m_pending(scope.report != nullptr) {}
 
+void ReportPageEnvironment::current() const {
+    if (!m_scope.report) return;
+    bool recalculated = false;
+    if (m_scope.interp) {
+        recalculated = m_scope.interp->BringCurrentForRead(*m_scope.report);
+    } else if (!m_scope.report->ValuesCurrent()) {
+        ThrowIfStatus(m_scope.report->BringCurrent(), CmdText(str::kRecalculation));
+        recalculated = true;
+    }
+    // A page held from before the recalculation may be one the page memory
+    // has since let go of: read it again.
+    if (recalculated && !m_pending && m_sheet) m_sheet = m_scope.report->GetPage(m_page);
+}
+
 const CSheetPage* ReportPageEnvironment::page() const {
+    current();
     if (m_pending) {
         m_pending = false;
         uint16_t status = 0;
@@ -114,6 +130,7 @@ Value ReportPageEnvironment::VarCell(int line, int index) const {
 Value ReportPageEnvironment::Keyword(int slot) const {
     KeywordValue k;
     if (m_pending && slot >= 0 && slot < kPageKeywordSlots) {
+        current();
         // Keywords alone do not need the page loaded.
         if (uint16_t s = m_scope.report->GetPageKeyword(slot, &k, m_page)) {
             m_pending = false;

@@ -68,6 +68,9 @@ public:
 
 private:
     const CSheetPage* page() const;
+    // Brings the report's values current before a read (see
+    // CCalcInterpreter::BringCurrentForRead).
+    void current() const;
     const ReportScope& m_scope;
     int m_page;
     mutable std::shared_ptr<CSheetPage> m_sheet;

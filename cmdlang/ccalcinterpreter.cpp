@@ -134,14 +134,30 @@ int CCalcInterpreter::run(const QString& line, int lineNumber, const QString& sc
     return -1;
 }
 
+bool CCalcInterpreter::BringCurrentForRead(CReportHandle& report) const {
+    if (m_currentForCommand == &report) return false;
+    m_currentForCommand = &report;
+    if (report.ValuesCurrent()) return false;
+    ThrowIfStatus(report.BringCurrent(), CmdText(qor::str::kRecalculation));
+    return true;
+}
+
 void CCalcInterpreter::execute(const Command& c, const QString& line) {
     CommandRun r{*this, line, c};
     // A command reads what the formulas give after the lines before it:
-    // what those changed is worked out first (once, not at each read, so a
-    // command that writes as it goes pays for it at the next line).
-    if (c.kind != CommandKind::Recalc && !r.checkOnly())
+    // what those changed is worked out before its first read (once, not at
+    // each read, so a command that writes as it goes pays for it at the
+    // next command that reads). The commands whose every read goes through
+    // the page a value is evaluated on ask for it there, so one that reads
+    // nothing (FIND FOR MRECNO()=k, LET B4 = 7) works nothing out; the
+    // others are brought current before they start.
+    m_currentForCommand = nullptr;
+    const bool readsOnDemand = c.kind == CommandKind::Assign || c.kind == CommandKind::Find ||
+                               c.kind == CommandKind::GFind || c.kind == CommandKind::Continue ||
+                               c.kind == CommandKind::Free || c.kind == CommandKind::Empty;
+    if (!readsOnDemand && c.kind != CommandKind::Recalc && !r.checkOnly())
         if (CReportHandle* report = GetReport(); report && report->IsOpen())
-            ThrowIfStatus(report->BringCurrent(), CmdText(qor::str::kRecalculation));
+            BringCurrentForRead(*report);
     switch (c.kind) {
         case CommandKind::Empty:
             return;

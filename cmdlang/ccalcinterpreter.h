@@ -130,6 +130,12 @@ public:
     qor::cmd::Value GetRecord(const qor::cmd::RecordRequest& request) const;
     // Closes the reports ExternalCell opened.
     void CloseExternalReports() const;
+    // What the lines before changed is worked out before the first value a
+    // command reads from `report`, once per command: a script that only
+    // writes (a loop of FIND and LET) pays for it once, at the save or at
+    // its first read. True when something was worked out, so a page held
+    // from before is fetched again.
+    bool BringCurrentForRead(CReportHandle& report) const;
 
     // Resets variables, the search, the run mode and the last error (tests,
     // a new session). Hooks stay.
@@ -179,6 +185,7 @@ private:
     int m_failedCellNotes = 0;
     QString m_failedCellsText;
     mutable std::vector<std::unique_ptr<ExternalReport>> m_external;
+    mutable const CReportHandle* m_currentForCommand = nullptr;  // brought current this command
 };
 
 // The document's command runner (document/doc_commandhook.h's

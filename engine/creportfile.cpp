@@ -992,10 +992,15 @@ int CReportFile::LoadedPageCount() const {
 
 void CReportFile::touch(PageEntry* e) {
     if (e == m_pinned) return;
-    if (e->inLru) m_lru.erase(e->lruPos);
+    if (e->inLru) {
+        m_lru.erase(e->lruPos);
+        m_lruBytes -= e->lruBytes;
+    }
     m_lru.push_front(e);
     e->lruPos = m_lru.begin();
     e->inLru = true;
+    e->lruBytes = e->page->MemoryBytes();
+    m_lruBytes += e->lruBytes;
 }
 
 void CReportFile::SetPinnedPage(int page) {
@@ -1005,6 +1010,7 @@ void CReportFile::SetPinnedPage(int page) {
     m_pinned = e;
     if (e && e->inLru) {
         m_lru.erase(e->lruPos);
+        m_lruBytes -= e->lruBytes;
         e->inLru = false;
     }
     if (old && old->page) touch(old);
@@ -1014,6 +1020,7 @@ void CReportFile::SetPinnedPage(int page) {
 void CReportFile::dropLoaded(PageEntry& e) {
     if (e.inLru) {
         m_lru.erase(e.lruPos);
+        m_lruBytes -= e.lruBytes;
         e.inLru = false;
     }
     e.page.reset();
@@ -1048,7 +1055,12 @@ bool CReportFile::spill(PageEntry& e) {
     return true;
 }
 
-void CReportFile::trimCache() {
+void CReportFile::trimCache(bool full) {
+    if (m_lru.size() <= size_t(kPageCacheSize) && m_lruBytes <= kPageCacheBytes) {
+        m_trimFloor = 0;
+        return;
+    }
+    if (!full && m_lru.size() < 2 * m_trimFloor) return;
     auto it = m_lru.end();
     while (m_lru.size() > size_t(kPageCacheSize) && it != m_lru.begin()) {
         --it;
@@ -1062,18 +1074,19 @@ void CReportFile::trimCache() {
         it = next;
     }
     // Then the least recently used unchanged pages beyond the byte budget.
-    size_t bytes = 0;
-    for (PageEntry* e : m_lru) bytes += e->page->MemoryBytes();
-    for (it = m_lru.end(); bytes > kPageCacheBytes && it != m_lru.begin();) {
+    for (it = m_lru.end(); m_lruBytes > kPageCacheBytes && it != m_lru.begin();) {
         --it;
         PageEntry* e = *it;
         if (e->page.use_count() > 1 || e->page->IsDirty()) continue;
-        bytes -= e->page->MemoryBytes();
         auto next = std::next(it);
         dropLoaded(*e);
         it = next;
     }
+    const bool over = m_lru.size() > size_t(kPageCacheSize) || m_lruBytes > kPageCacheBytes;
+    m_trimFloor = over ? m_lru.size() : 0;
 }
+
+void CReportFile::TrimPageMemory() { trimCache(true); }
 
 uint16_t CReportFile::AppendPages(int count) { return InsertPages(PageCount() + 1, count); }
 

@@ -177,6 +177,9 @@ public:
     uint64_t PageReads() const { return m_pageReads; }
     // Pages now held in memory (the pinned one included).
     int LoadedPageCount() const;
+    // Lets go of the pages past the page memory's budget that nobody holds
+    // any longer (after a recalculation that held the pages it read).
+    void TrimPageMemory();
 
     // ---- streams the document owns ("OTHERS", "Contents", "Embedding n")
     // Written by the next save; other entries of the file are carried over
@@ -318,6 +321,7 @@ private:
         std::shared_ptr<CSheetPage> page;
         bool inLru = false;
         std::list<PageEntry*>::iterator lruPos;
+        size_t lruBytes = 0;  // what it counted for in m_lruBytes
     };
     struct DocOp {
         QString path;
@@ -351,7 +355,7 @@ private:
     uint16_t checkVarLinesKept(uint16_t newStart, uint16_t rows, uint16_t cols);
     uint16_t varLineLength() const;
     void touch(PageEntry* e);
-    void trimCache();
+    void trimCache(bool full = false);
     bool spill(PageEntry& e);
     void dropLoaded(PageEntry& e);
     uint16_t writeReport(SaveWriter& w, qor::CompoundFile& out, std::vector<qor::BlobEntry>* fixed,
@@ -373,6 +377,12 @@ private:
     std::map<uint32_t, RemapMatrix> m_remaps;
     std::vector<std::unique_ptr<PageEntry>> m_pages;
     std::list<PageEntry*> m_lru;  // front = most recently used
+    size_t m_lruBytes = 0;        // the pages of m_lru, as of when each was last used
+    // Pages the last trim could not let go of (held elsewhere, or changed
+    // past the byte budget): it walks them again only once the cache has
+    // doubled past them, so reading n pages while a recalculation holds
+    // them costs n, not n squared.
+    size_t m_trimFloor = 0;
     PageEntry* m_pinned = nullptr;
     std::unique_ptr<QFile> m_spill;
     std::map<QString, DocOp> m_docOps;  // key: lower-case path

@@ -592,21 +592,27 @@ uint16_t CReportHandle::recalcFrom(const RecalcSeeds& seeds) {
             if (f.formulas[i].kind == 0 && f.formulas[i].state != state)
                 m_file->MutableFormat().formulas[i].state = state;
         }
-        RecalcRun run(*this, *evaluator);
-        if (seeds.all) {
-            for (uint32_t p = 1; p <= run.pages; ++p)
-                for (uint32_t n = 0; n < g.nodes.size(); ++n) run.mark(p, n);
-            for (uint32_t k = 0; k < g.groups.size(); ++k) run.markGroup(k);
+        uint16_t s = 0;
+        {
+            RecalcRun run(*this, *evaluator);
+            if (seeds.all) {
+                for (uint32_t p = 1; p <= run.pages; ++p)
+                    for (uint32_t n = 0; n < g.nodes.size(); ++n) run.mark(p, n);
+                for (uint32_t k = 0; k < g.groups.size(); ++k) run.markGroup(k);
+            }
+            for (const int page : seeds.pages) run.seedPage(uint32_t(page));
+            for (const RecalcSeeds::Cell& c : seeds.cells)
+                run.seedCell(uint32_t(c.page), c.row, c.col);
+            run.spread();
+            s = run.run();
+            m_recalcSummary.pages = run.pagesTouched;
+            if (!s) run.reportCycles();
         }
-        for (const int page : seeds.pages) run.seedPage(uint32_t(page));
-        for (const RecalcSeeds::Cell& c : seeds.cells)
-            run.seedCell(uint32_t(c.page), c.row, c.col);
-        run.spread();
-        const uint16_t s = run.run();
-        m_recalcSummary.pages = run.pagesTouched;
-        if (!s) run.reportCycles();
+        // The pages the run held go back to the page memory's budget.
+        m_file->TrimPageMemory();
         return s;
     } catch (const std::bad_alloc&) {
+        m_file->TrimPageMemory();
         return code(Status::OutOfMemory);
     }
 }

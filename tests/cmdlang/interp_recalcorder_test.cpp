@@ -224,3 +224,35 @@ TEST_F(RecalcOrder, AnEditWorksOutOnlyWhatReadsIt) {
     EXPECT_EQ(r->LastRecalcSummary().cells, 50);
     EXPECT_EQ(number(r, 50, 1, 4), 9);
 }
+
+// A script works out what its lines changed before the first value a
+// command reads, not before every command: FIND by page number and LET of
+// a constant read nothing, so a loop of them works nothing out, and the
+// first read sees every write before it.
+TEST_F(RecalcOrder, AScriptWorksOutItsChangesAtItsFirstRead) {
+    CReportHandle* r = withFormulas("script.rep", 6, 4, 20,
+                                    {{4, 3, QStringLiteral("TOTAL(B4)")},
+                                     {1, 4, QStringLiteral("B1@3*2")}});
+    ASSERT_EQ(r->RecalcAll(), 0);
+    ci->SetReport(r);
+    const uint64_t before = r->RecalcRuns();
+    for (int page = 5; page <= 8; ++page) {
+        ok(QStringLiteral("FIND FOR MRECNO()=%1").arg(page));
+        ok(QStringLiteral("LET B4 = %1").arg(page));
+    }
+    EXPECT_EQ(r->RecalcRuns(), before);
+    EXPECT_FALSE(r->ValuesCurrent());
+    ok(QStringLiteral("LET X = C4"));
+    EXPECT_EQ(variable(QStringLiteral("X")), 5 + 6 + 7 + 8);
+    EXPECT_EQ(r->RecalcRuns(), before + 1);
+    // A condition reading a formula cell sees the write of the line before.
+    ok(QStringLiteral("FIND FOR MRECNO()=3"));
+    ok(QStringLiteral("LET B1 = 4"));
+    ok(QStringLiteral("FIND FOR D1 = 8"));
+    EXPECT_EQ(ci->FoundPages(), 20);
+    // A page reference reads the total as the last write left it.
+    ok(QStringLiteral("FIND FOR MRECNO()=9"));
+    ok(QStringLiteral("LET B4 = 100"));
+    ok(QStringLiteral("LET Y = C4@20"));
+    EXPECT_EQ(variable(QStringLiteral("Y")), 126);
+}
