@@ -241,6 +241,11 @@ bool DocFiles::OnNewDocument() {
 bool DocFiles::OnOpenDocument(const QString& path, bool forReading) {
     const QString suffix = suffixOf(path);
     if (isRepSuffix(suffix)) return OpenRepFile(path, forReading);
+    // A FIFO or a device would hold the reader until someone wrote to it.
+    if (const QFileInfo at(path); at.exists() && !at.isFile()) {
+        tell(LoadErrorText(qor::str::kOpenNotAPlainFile).arg(path));
+        return false;
+    }
     const std::shared_ptr<IDocConverter> conv = FindDocConverter(suffix);
     if (!conv || !conv->CanImport()) {
         tell(LoadErrorText(qor::str::kOpenTypeUnsupported).arg(suffix, path));

@@ -63,11 +63,12 @@ constexpr uint32_t cellFormatGet(uint64_t word, int code) {
 constexpr uint64_t cellFormatSet(uint64_t word, int code, uint32_t value) {
     return cellFormatField(code).set(word, value);
 }
-// The decimals a number cell shows of its value (a percent cell shows it
-// times 100: two more of the value's own); -1 for a cell holding texts.
+// The decimals a number cell shows of its value; -1 for a cell holding
+// texts. A percent cell holds percent units (12.5 shows 12.5%), so its sign
+// adds no decimals.
 constexpr int cellShownDecimals(uint64_t word) {
     if (cellFormatGet(word, kFmtKind) > 1) return -1;
-    return int(cellFormatGet(word, kFmtDecimals)) + (cellFormatGet(word, kFmtPercent) ? 2 : 0);
+    return int(cellFormatGet(word, kFmtDecimals));
 }
 
 // Font sizes in points by size index.

@@ -193,8 +193,6 @@ uint16_t CReportHandle::readCell(const CSheetPage* page, int row, int col, CellV
             have = TextAsCellNumber(textAt(*page, site.cell, site.varPos), &number);
         }
         if (have) {
-            // A percent cell shows its value times 100: its decimals count
-            // from there (12.50% is 0.1250, not 0.13).
             number = HeldToShownDecimals(number, site.format);
             v = CellValue::ofNumber(number);
             if (fullText) full = numberText(number);

@@ -173,14 +173,18 @@ int CHtmlExporter::OpenSource(const QString& name, int page) {
             std::make_unique<CReportHandle>(m_sourcePath, CReportHandle::OpenMode::OpenExisting,
                                             CReportHandle::Access::Read);
         if (!owned->IsOpen() || owned->OpenStatus() != 0) {
-            // A report this account may not read is no older version: it
-            // is told as every other reader of a report tells it.
+            // Only a report of an older version is told to be converted
+            // first: one this account may not read, a folder, a FIFO or a
+            // damaged file is told as every other reader of a report tells it.
             const QFileInfo source(m_sourcePath);
-            tell(source.exists() && !source.isReadable()
-                     ? LoadErrorText(qor::str::kNameAndText)
-                           .arg(QDir::toNativeSeparators(m_sourcePath), FileErrorText(EACCES))
-                     : QDir::toNativeSeparators(m_sourcePath) +
-                           LoadErrorText(qor::str::kNotVersion8File));
+            const uint16_t status = owned->OpenStatus();
+            const QString shown = QDir::toNativeSeparators(m_sourcePath);
+            if (source.exists() && !source.isReadable())
+                tell(LoadErrorText(qor::str::kNameAndText).arg(shown, FileErrorText(EACCES)));
+            else if (status == code(Status::UnsupportedVersion) || status == 0)
+                tell(shown + LoadErrorText(qor::str::kNotVersion8File));
+            else
+                tell(LoadErrorText(qor::str::kNameAndText).arg(shown, StatusText(status)));
             return 0;
         }
         // A report stored in format state still has its pages; they are

@@ -30,6 +30,12 @@ int CXmlDocHelper::Open(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists()) {
         CreateNew(path);
+    } else if (!info.isFile()) {
+        // A FIFO or a device would hold the parser until someone wrote to
+        // it; a folder holds no document. Neither may be saved over.
+        CreateNew(path);
+        m_bLoadFailed = true;
+        m_strLoadError = LoadErrorText(qor::str::kOpenNotAPlainFile).arg(path);
     } else {
         m_strFileName = path;
         QString error;

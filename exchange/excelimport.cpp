@@ -715,8 +715,6 @@ bool CellUnderCombinedArea(const CReportHandle& report, int row, int col) {
 
 double RoundedToShownDecimals(const CReportHandle* report, int row, int col, double v) {
     const std::optional<uint64_t> word = ownFormatWord(*report, row, col);
-    // As the report holds a number: a percent cell's decimals count from its
-    // value times 100.
     return word ? HeldToShownDecimals(v, *word) : v;
 }
 

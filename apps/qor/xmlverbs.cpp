@@ -130,6 +130,10 @@ int verbImportXml(const QStringList& args, Output* out) {
     }
     const QString source = args[0];
     const QString reportPath = ReportPathWithExtension(args[1]);
+    if (const QFileInfo at(source); at.exists() && !at.isFile()) {
+        out->err += QStringLiteral("qor import-xml: %1\n").arg(LoadErrorText(str::kOpenNotAPlainFile).arg(source));
+        return 1;
+    }
     // The import reads the whole file once; here only its root is looked at.
     if (!HasOwnXmlRoot(source)) {
         out->err +=

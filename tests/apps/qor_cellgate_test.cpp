@@ -111,6 +111,42 @@ TEST(QorCellGate, SetTotalAndExportKeepTheDecimalsACellShows) {
     EXPECT_FALSE(bytes.contains("0.4"));
 }
 
+// A percent cell shows what it holds with the sign after it (12.345 of two
+// decimals shows 12.35%), so it holds 12.35: typed, totalled, or from a
+// workbook's "0.00%" (0.12345 is 12.345 percent units, named as rounded).
+TEST(QorCellGate, PercentCellsHoldTheDecimalsTheyShow) {
+    const QString dir = qortest::freshDir("qor-cellgate-percent");
+    const QString rep = dir + "/p.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "2", "--cols", "2", "--pages", "2"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"format", rep, "1", "1", "percent", "1"}).exitCode, 0);
+    for (const char* page : {"1", "2"})
+        ASSERT_EQ(qorRun({"set", rep, page, "1", "1", "12.345"}).exitCode, 0);
+    EXPECT_EQ(QString::fromUtf8(qorRun({"get", rep, "1", "1", "1"}).out).trimmed(), "12.35");
+    QFile script(dir + "/t.shl");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("TOTAL\n");
+    script.close();
+    ASSERT_EQ(qorRun({"run", script.fileName(), rep}).exitCode, 0);
+    EXPECT_EQ(QString::fromUtf8(qorRun({"get", rep, "3", "1", "1"}).out).trimmed(), "24.7")
+        << "12.35% and 12.35% total 24.70%";
+
+    if (!qortest::needReader(qortest::havePythonModule(QStringLiteral("openpyxl")), QStringLiteral("openpyxl")))
+        GTEST_SKIP() << "no openpyxl";
+    const auto made = qortest::python(
+        "import sys\n"
+        "from openpyxl import Workbook\n"
+        "wb = Workbook()\n"
+        "wb.active['A1'] = 0.12345\n"
+        "wb.active['A1'].number_format = '0.00%'\n"
+        "wb.save(sys.argv[1])\n",
+        {dir + "/p.xlsx"});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    const auto in = qorRun({"convert", dir + "/p.xlsx", dir + "/x.rep"});
+    EXPECT_EQ(in.exitCode, 3);
+    EXPECT_TRUE(QString::fromUtf8(in.err).contains(QStringLiteral("小数位多于单元格显示位数"))) << in.err.constData();
+    EXPECT_EQ(QString::fromUtf8(qorRun({"get", dir + "/x.rep", "1", "1", "1"}).out).trimmed(), "12.35");
+}
+
 // A text cell or keyword keeps the digits typed; a text that reached a
 // number cell by way of a label is named as one changed directly is.
 TEST(QorCellGate, TextCellsKeepTheTextAndNoKindChangeGoesRoundTheGate) {

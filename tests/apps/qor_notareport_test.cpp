@@ -160,3 +160,34 @@ TEST(QorNotAReport, ALinkOfAnotherAccountInAFolderOthersWriteIsNotFollowed) {
     ASSERT_EQ(::chown(QFile::encodeName(shared).constData(), other->pw_uid, other->pw_gid), 0);
     EXPECT_EQ(qor({"get", link, "1", "1", "1"}).exitCode, 0);
 }
+
+// The files read by their type wait on a FIFO the same way: an exchange
+// file, a Lotus worksheet, a validation sample. Each is refused at once,
+// naming the name; a folder is no file to read either.
+TEST(QorNotAReport, FilesReadByTheirTypeRefuseAFifoOrAFolder) {
+    const QString dir = qortest::freshDir("qor-notareport-bytype");
+    newReport(dir + "/host.rep");
+    ASSERT_TRUE(QDir().mkpath(dir + "/folder.xml"));
+    for (const char* name : {"f.xml", "f.wk4", "f.xlsx", "f.csv"})
+        ASSERT_EQ(::mkfifo(QFile::encodeName(dir + u'/' + QLatin1String(name)).constData(), 0600), 0);
+    const QList<QStringList> verbs = {
+        {"convert", dir + "/f.xml", dir + "/a.rep"},
+        {"convert", dir + "/f.wk4", dir + "/b.rep"},
+        {"convert", dir + "/f.xlsx", dir + "/c.rep"},
+        {"convert", dir + "/f.csv", dir + "/d.rep"},
+        {"convert", dir + "/folder.xml", dir + "/e.rep"},
+        {"import-xml", dir + "/f.xml", dir + "/g.rep"},
+        {"import-xml", dir + "/folder.xml", dir + "/h.rep"},
+        {"validate", dir + "/host.rep", dir + "/f.xml"},
+    };
+    for (const QStringList& args : verbs) {
+        SCOPED_TRACE(shown(args).toStdString());
+        const Ran r = qor(args);
+        ASSERT_TRUE(r.finished) << "waits on the FIFO";
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QFileInfo(args[1 + (args[0] == "validate")]).fileName()))
+            << r.err.toStdString();
+    }
+    for (const char* made : {"a.rep", "b.rep", "c.rep", "d.rep", "e.rep", "g.rep", "h.rep"})
+        EXPECT_FALSE(QFileInfo::exists(dir + u'/' + QLatin1String(made))) << made;
+}

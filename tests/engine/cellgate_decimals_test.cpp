@@ -55,8 +55,8 @@ TEST_F(GateDecimals, EveryWrittenNumberIsHeldToTheDecimalsItsCellShows) {
         {CellValue::ofNumber(0.4), 2, 0},
         {CellValue::ofNumber(0.5), 2, 1},
         {CellValue::ofText(QStringLiteral(" 1,234.5 ")), 2, 1235},
-        // 12.345% shown with one decimal is 12.3%: 0.123 of the value.
-        {CellValue::ofNumber(0.12345), 3, 0.123},
+        // A percent cell of one decimal shows 12.345 as 12.3%.
+        {CellValue::ofNumber(12.345), 3, 12.3},
         {CellValue::ofNumber(1e15 + 0.4), 2, 1e15},
     };
     for (const Row& r : rows) {

@@ -49,19 +49,22 @@ TEST(CellValues, ReadRoundsNumbersAndFollowsTheEmptyRules) {
     EXPECT_EQ(valueAt(*h, 9, 2), (CellValue{kCellLabel, 0, QStringLiteral("合计")}));
 }
 
-// A percent cell shows its value times 100, so its decimals count from
-// there: 12.50% reads as 0.125, not 0.13.
+// A percent cell holds percent units and shows them with the sign after
+// them (12.5 shows 12.5%): its decimals are its format's, as any number
+// cell's. Counting two more kept 12.345 under 12.35%, so two of them added
+// to 24.69% beside 12.35% and 12.35%.
 TEST(CellValues, PercentCellsRoundWhereTheyAreShown) {
     auto h = newReport(testDir() + "/percent", 4, 3);
     setFormat(*h, kFmtDecimals, 2, CellArea::area(1, 1, 4, 2));
     setFormat(*h, kFmtPercent, 1, CellArea::area(1, 1, 4, 1));
     toData(*h, 1);
-    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(0.125), 1, 1), 0);
-    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(0.12345), 2, 1), 0);
-    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(0.125), 1, 2), 0);
-    EXPECT_EQ(numberAt(*h, 1, 1), 0.125);
-    EXPECT_EQ(numberAt(*h, 2, 1), 0.1235);  // 12.35%
-    EXPECT_EQ(numberAt(*h, 1, 2), 0.13);    // no percent: two decimals
+    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(12.345), 1, 1), 0);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(0.125), 2, 1), 0);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(12.345), 1, 2), 0);
+    EXPECT_EQ(numberAt(*h, 1, 1), 12.35);  // 12.35%
+    EXPECT_EQ(numberAt(*h, 2, 1), 0.13);   // 0.13%
+    EXPECT_EQ(numberAt(*h, 1, 2), 12.35);  // the same without the sign
+    EXPECT_EQ(FormatNumberText(numberAt(*h, 1, 1), true, false, false, 2), QStringLiteral("12.35%"));
 }
 
 TEST(CellValues, FastRoundingAgreesWithTheDecimalOne) {

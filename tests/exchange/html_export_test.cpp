@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 #include <QDir>
@@ -270,8 +272,30 @@ TEST_F(HtmlExport, BadSourcesAndPagesAreRefusedWithTheirMessages) {
     EXPECT_EQ(messages[0], QStringLiteral("源表名为空!"));
     EXPECT_EQ(messages[1], QStringLiteral("指定的页码 3 不在合法区域 1-2 之间!"));
     EXPECT_EQ(messages[2], QStringLiteral("指定的页码 -1 不在合法区域 1-2 之间!"));
-    EXPECT_TRUE(messages[4].endsWith(
-        QStringLiteral("不是8.0版本的文件，请先打开该文件并选择‘版本转换’，保存后再进行转换。")));
+    // A missing report is told missing, not an older version to convert.
+    EXPECT_TRUE(messages[4].endsWith(QStringLiteral("missing.rep：文件不存在"))) << messages[4].toStdString();
+}
+
+// A folder, a FIFO or a damaged file at the report's name is told as every
+// reader of a report tells it; the FIFO is not waited on.
+TEST_F(HtmlExport, WhatIsNoReportIsNotCalledAnOlderVersion) {
+    ASSERT_TRUE(QDir(dir).mkpath(QStringLiteral("folder.rep")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir + QStringLiteral("/fifo.rep")).constData(), 0600), 0);
+    QFile damaged(dir + QStringLiteral("/damaged.rep"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(readAll(makeReport(QStringLiteral("whole.rep"))).left(3000));
+    damaged.close();
+    CHtmlExporter x;
+    for (const char* name : {"/folder.rep", "/fifo.rep", "/damaged.rep"}) {
+        SCOPED_TRACE(name);
+        messages.clear();
+        EXPECT_EQ(x.OpenSource(dir + QString::fromLatin1(name), 0), 0);
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_FALSE(messages[0].contains(QStringLiteral("版本转换"))) << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(QStringLiteral("不是报表文件")) ||
+                    messages[0].contains(QStringLiteral("报表文件已损坏")))
+            << messages[0].toStdString();
+    }
 }
 
 TEST_F(HtmlExport, ExistingPageFilesAreKeptWhenTheUserSaysNoForAll) {
