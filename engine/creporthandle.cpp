@@ -349,8 +349,10 @@ uint16_t CReportHandle::Save() {
     }
     // Nothing is written with a value its formula no longer gives; in
     // format state the pages take the edits as the save commits them, and
-    // are worked out with them.
-    if (m_file->IsFormatEditing() && m_file->Marks().Any()) {
+    // are worked out with them: a formula written since format state was
+    // entered is saved with what it gives, as the report reopened would
+    // not know to work it out.
+    if (m_file->IsFormatEditing()) {
         uint16_t s = 0;
         try {
             m_file->CommitFormatEdit();

@@ -42,7 +42,10 @@ QString reportWithFailingFormula(const QString& dir) {
                                            "Save\nCloseFile\n")
                                 .arg(report)
                                 .toUtf8());
-    EXPECT_EQ(design.exitCode, 0) << design.out.constData() << design.err.constData();
+    // Saved in format state, the formulas are worked out: A1 and B3 fail.
+    EXPECT_EQ(design.exitCode, 3) << design.out.constData() << design.err.constData();
+    EXPECT_TRUE(text(design.out).contains(QStringLiteral("重算后有 2 个单元的公式计算失败，第一个在第1页 A1 单元")))
+        << design.out.constData();
     return report;
 }
 

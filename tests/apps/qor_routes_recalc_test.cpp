@@ -118,6 +118,11 @@ TEST_F(QorRoutesRecalc, EveryRouteSavesWhatARecalculationOfItGives) {
          "OpenRep8File \"%r\"\nSetCurPage 4\nSetKeyword 2 2004\nSave\nCloseFile\n"},
         {"reader SetFormula", {"reader-script", "-"},
          "OpenRep8File \"%r\"\nBeginDesign\nSetCurCell 4 3\nSetFormula \"MAX(B1)\"\nBeginData\nSave\nCloseFile\n"},
+        // Saved in format state, then only switched to data state: the
+        // reopened report has no change of its own to work out.
+        {"reader SetFormula saved in format state", {"reader-script", "-"},
+         "OpenRep8File \"%r\"\nBeginDesign\nSetCurCell 4 3\nSetFormula \"MAX(B1)\"\nSave\nCloseFile\n"
+         "OpenRep8File \"%r\"\nBeginData\nSave\nCloseFile\n"},
         {"reader lines", {"reader-script", "-"},
          "OpenRep8File \"%r\"\nSetCurPage 1\nSetCurCell 5 2\nInsertRows 5 1\nSetData 9\nSave\nCloseFile\n"},
         {"reader DeleteRows", {"reader-script", "-"},
