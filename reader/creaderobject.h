@@ -70,7 +70,7 @@ class CReaderObject : public QObject {
     Q_CLASSINFO("Help:IsFormatState", "value: true in format state")
     Q_CLASSINFO("Help:SetCurCell", "makes a cell current for the data, format and formula methods")
     Q_CLASSINFO("Help:GetData", "value: the current cell's value; a failed formula as GetCellDataMatrix")
-    Q_CLASSINFO("Help:SetData", "writes the current cell: a number, or a text where the cell holds texts (cell kind 2); data state; the page's formulas wait for Recalc")
+    Q_CLASSINFO("Help:SetData", "writes the current cell: a number, or a text where the cell holds texts (cell kind 2); data state; formulas reading it follow before the next read or save")
     Q_CLASSINFO("Help:GetCellFormat", "value: format attribute 0-14 or 16 of the current cell (see qor --help)")
     Q_CLASSINFO("Help:SetCellFormat", "sets a format attribute of the current cell; format state")
     Q_CLASSINFO("Help:SetRowHeight", "sets a row's height in points; format state")

@@ -11,6 +11,7 @@
 
 #include "apps/qor/codenames.h"
 #include "apps/qor/verbs.h"
+#include "cmdlang/ccalcinterpreter.h"
 #include "document/startup.h"
 #include "engine/messages.h"
 #include "fininterface/ledgerdrill.h"
@@ -240,12 +241,16 @@ int main(int argc, char** argv) {
     qor::app::Output out;
 
     // The start-up both programs share; the host's ledger functions are
-    // answered by its services, the interpreter is installed by the verbs
-    // that run the command language.
+    // answered by its services, the interpreter's document links are
+    // installed by the verbs that run the command language.
     qor::StartOptions start;
     start.isServiceFunction = &qor::ledger::IsLedgerFunctionName;
     for (const QString& warning : qor::StartUp(start))
         out.err += QStringLiteral("qor: warning: %1\n").arg(warning);
+    // Every verb that saves works formulas out: INDB, INDBSQL, GETRECORD,
+    // other reports' cells and service functions give what `qor run`
+    // gives them, not a failure.
+    qor::cmd::InstallInterpreterHooks();
 
     int rc = 2;
     bool known = false;

@@ -42,6 +42,10 @@ TEST(QorDatabaseFunctions, IndbInScriptsAndCellFormulas) {
     ASSERT_EQ(ran.exitCode, 0) << ran.err.constData() << ran.out.constData();
     EXPECT_EQ(text(qor({"get", report, "1", "1", "2"}).out), QStringLiteral("1200.5"));
     EXPECT_EQ(text(qor({"get", report, "1", "4", "3"}).out), QStringLiteral("30"));
+    // Every verb that saves works the formula out as `qor run` does.
+    const auto set = qor({"set", report, "1", "3", "1", "7"});
+    EXPECT_EQ(set.exitCode, 0) << set.err.constData();
+    EXPECT_EQ(text(qor({"get", report, "1", "4", "3"}).out), QStringLiteral("30"));
 
     // The listing: the file's table, then its fields and record count;
     // a table or file that is not there fails with the reason.
