@@ -189,8 +189,9 @@ public:
     QString GetCellText(int row, int col, int page, uint16_t* status = nullptr);
 
     enum ClearWhat { kClearValues = 1, kClearFormulas = 2, kClearCombines = 4 };
-    // Clears an area: values (data state: the current page's values; format
-    // state: the labels), formulas (through SetAreaFormula with an empty text)
+    // Clears an area: values (data state: the current page's values, but
+    // not those of formula cells unless SetCalcFlag lets values replace
+    // them; format state: the labels), formulas (through SetAreaFormula with an empty text)
     // and combined cells (UncombineCells). The first failing status is
     // returned; 1075 for an area outside, 1 without a current page.
     uint16_t ClearArea(const CellArea* area, int what);

@@ -460,11 +460,18 @@ uint16_t CReportHandle::ClearArea(const CellArea* area, int what) {
             const int r2 = std::max(area->first.row, area->last.row);
             const int c1 = std::min(area->first.col, area->last.col);
             const int c2 = std::max(area->first.col, area->last.col);
+            // A formula's cell keeps what its formula gives, as it does
+            // against a typed value: a cleared block holding a total leaves
+            // the total worked out from what is left.
+            const bool overwrite = m_file->Format().header.flags & kFlagCalcOverwritesFormulas;
             for (int r = r1; r <= r2; ++r) {
                 for (int c = c1; c <= c2; ++c) {
                     CellSite site;
                     if (locateCell(r, c, current.get(), &site)) continue;
                     if (cellKindOf(site.format) == kCellLabel) continue;
+                    if (!overwrite && !site.cell.inVarArea() &&
+                        m_file->CellHasFormula(site.cell.row, site.cell.col))
+                        continue;
                     putSlot(*current, site.cell, site.varPos, CellSlot{});
                 }
             }

@@ -1,7 +1,7 @@
 // The desktop's commands that change pages, keywords and values leave what
 // the document shows and saves as a whole recalculation would: totals over
 // pages and page references follow 删除表页, 插入表页, 追加表页, 交换表页,
-// 表页排序, 表页汇总, 可变区汇总, 录入关键字 and a typed entry.
+// 表页排序, 表页汇总, 可变区汇总, 录入关键字, 清除 and a typed entry.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -138,6 +138,13 @@ TEST_F(DocRoutesRecalc, EveryPageCommandShowsAndSavesWhatARecalculationGives) {
              const ScopedDialog<EnterKeywordDlgMembers> dialog(answer(m));
              EXPECT_TRUE(d.SetCurrentPage(3));
              EXPECT_TRUE(d.OnCommand(cmd_ids::kCmdEnterKeyword));
+         }},
+        // Only formula cells, nothing they read: each keeps its result.
+        {"清除 a block of totals",
+         [](CQorsDoc& d) {
+             EXPECT_TRUE(d.SetCurrentPage(2));
+             d.Selection().SetSelection(0, 2, 2, 2);  // C1:C3
+             EXPECT_EQ(d.ClearArea(), 0);
          }},
         {"a typed entry",
          [](CQorsDoc& d) {
