@@ -41,6 +41,8 @@ DlgRefusal ExchangeInt(const QString& text, int low, int high, int focusId, int3
 }
 
 int stepSpin(int value, int delta, int low, int high, int step) {
+    if (value < low) return low;
+    if (value > high) return high;
     if (delta >= 0) {
         if (value > low) return std::max(value - step, low);
     } else if (value < high) {

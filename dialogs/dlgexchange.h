@@ -29,8 +29,9 @@ DlgRefusal ExchangeInt(const QString& text, int low, int high, int focusId, int3
 
 // One spin step: a non-negative delta lowers by step while the value is
 // above low, a negative one raises by step while it is below high (the up
-// arrow sends a negative delta). A value outside the range is moved no
-// further out; a moved value never passes a bound.
+// arrow sends a negative delta). A value outside the range (typed so) is
+// first brought to its nearer bound, which is where either arrow leaves
+// it; a moved value never passes a bound.
 int stepSpin(int value, int delta, int low, int high, int step = 1);
 
 // Shows a refusal on the dialog (a warning box with the dialog's caption)

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <limits>
 
 #include "dialogs/dlgbuild.h"
@@ -64,16 +65,22 @@ CInsertCountDlg::CInsertCountDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_count = item(m_items, IDC_COUNT, new QLineEdit(this));
     row->addWidget(m_label);
     row->addWidget(m_count);
-    // The arrows step inside the mode's range; what is typed is read as
-    // typed, so a count outside it is told rather than quietly replaced.
+    // The arrows step inside the range of what fits, bringing a count
+    // typed outside it back to its nearer end; what is typed is read as
+    // typed, so OK with a count outside it is told rather than quietly
+    // replaced.
     row->addWidget(AttachSpin(this, IDC_SPIN, m_count, [this](const QString& text, int delta) {
-        return QString::number(stepSpin(text.trimmed().toInt(), delta, 1, countMaximum()));
+        const qlonglong typed = text.trimmed().toLongLong();
+        const int value = int(std::clamp<qlonglong>(typed, std::numeric_limits<int>::min(),
+                                                    std::numeric_limits<int>::max()));
+        return QString::number(stepSpin(value, delta, 1, countMaximum()));
     }));
     layout->addLayout(row);
     addButtons(this, IDD, m_items, layout);
 }
 
 int32_t CInsertCountDlg::countMaximum() const {
+    if (room > 0) return room;
     const int32_t maximum = InsertCountModeOf(mode).maximum;
     return maximum ? maximum : std::numeric_limits<int32_t>::max();
 }
@@ -241,9 +248,14 @@ bool CDeleteDlg::OnInitDialog() {
 }
 
 void CDeleteDlg::OnOK() {
-    const QString typed = m_list->text();
-    if (!DeleteListAccepted(typed)) return;
-    list = typed;
+    DeleteDlgMembers typed = *this;
+    typed.list = m_list->text();
+    if (!DeleteListAccepted(typed)) {
+        m_list->setFocus();
+        m_list->selectAll();
+        return;
+    }
+    list = typed.list;
     condition = mode == 3 ? m_condition->text() : QString();
     QDialog::accept();
 }

@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include "document/cmd_edit.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
 #include "platform/uiservices.h"
@@ -73,10 +74,10 @@ DeleteModeTexts DeleteTextsOf(int32_t mode) {
     }
 }
 
-bool DeleteListAccepted(const QString& list) {
-    if (list.trimmed().isEmpty()) return true;
+bool DeleteListAccepted(const DeleteDlgMembers& m) {
+    if (m.list.trimmed().isEmpty()) return true;
     QList<int> items;
-    return ParseRowColList(0, list, &items) != 0;
+    return DeleteListFits(m, &items);
 }
 
 QStringList ConditionKeywordNames() {

@@ -37,10 +37,11 @@ struct DeleteModeTexts {
     QString label;
 };
 DeleteModeTexts DeleteTextsOf(int32_t mode);
-// An empty list passes; any other is parsed as numbers (columns are given
-// by number here, as the delete command reads them). True when the dialog
-// may close.
-bool DeleteListAccepted(const QString& list);
+// An empty list passes (pages may go by condition alone); any other is
+// read as numbers (columns by number here, as the delete command reads
+// them) against what the members say there is, as the command checks it.
+// True when the dialog may close.
+bool DeleteListAccepted(const DeleteDlgMembers& m);
 
 // Keyword names in the order the condition dialog offers them.
 QStringList ConditionKeywordNames();

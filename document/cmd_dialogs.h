@@ -187,6 +187,9 @@ enum InsertCountMode : int32_t {
 struct InsertCountDlgMembers {
     int32_t count = 1;
     int32_t mode = 0;
+    // How many fit now, preset from the report: the dialog offers and
+    // takes 1 to it. 0: the mode's own most.
+    int32_t room = 0;
 };
 
 struct SwapDlgMembers {
@@ -208,6 +211,13 @@ struct DeleteDlgMembers {
     int32_t mode = 0;   // 1 rows, 2 columns, 3 pages
     std::array<int16_t, 6> keywordFlags{};
     KeywordValueLists values;
+    // What the list may name, preset from the report: 1 to total (the
+    // table's rows or columns, the pages) or, in data state, the area's
+    // total lines in use, shown from `first` on (linesKind the area's kind).
+    // total 0: only the list's form is checked.
+    int32_t total = 0;
+    int32_t first = 1;
+    int32_t linesKind = 0;
 };
 
 // Set-keyword kinds after OK.

@@ -9,6 +9,7 @@
 #include "engine/creporthandle.h"
 #include "engine/csheetpage.h"
 #include "engine/messages.h"
+#include "engine/reportlayout.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
 #include "engine/varlines.h"
@@ -173,6 +174,13 @@ int OnSortVarArea(CQorsDoc& doc) {
 
 namespace {
 
+// The word a row (1), column (2) or page (3) is counted in.
+QString lineWord(int mode) {
+    return mode == 1   ? LoadErrorText(str::kWhatRow)
+           : mode == 2 ? LoadErrorText(str::kColumnWord)
+                       : LoadErrorText(str::kPageWord);
+}
+
 // Caption of each insert-count mode (62090 "追加行" ... 62100 "插入表页").
 int insertCaptionId(int mode) {
     switch (mode) {
@@ -208,9 +216,24 @@ int PageInsertFailureMessage(int status) {
     }
 }
 
-InsertCountDlgMembers PresetInsertCountDlg(const CQorsDoc&, int mode) {
+int InsertCountRoom(const CQorsDoc& doc, int mode, QString* why) {
+    CReportHandle* r = DocReport(doc);
+    if (!r || !insertCaptionId(mode)) return 0;
+    const int kind = mode % 10 - 1;  // 0 rows, 1 columns, 2 pages
+    if (kind != 2 && doc.IsDataState()) return VarLinesRoom(*r, why);
+    const int have = kind == 0   ? r->GetRowCount()
+                     : kind == 1 ? r->GetColCount()
+                                 : r->GetPageCount();
+    const int most = kind == 0 ? kMaxRows : kind == 1 ? kMaxCols : int(kMaxPages);
+    if (have < most) return most - have;
+    if (why) *why = LoadErrorText(str::kTableFull).arg(most).arg(lineWord(kind + 1)).arg(have);
+    return 0;
+}
+
+InsertCountDlgMembers PresetInsertCountDlg(const CQorsDoc& doc, int mode) {
     InsertCountDlgMembers m;
     m.mode = mode;
+    m.room = InsertCountRoom(doc, mode);
     return m;
 }
 
@@ -246,11 +269,17 @@ int ApplyInsertCountDlg(CQorsDoc& doc, const InsertCountDlgMembers& m) {
             *r, append ? 0 : kind == 0 ? sel.first.row : sel.first.col, m.count, &why);
         return finishLines(doc, s, why);
     }
-    const int maxCount = kind == 0 ? 9998 : kind == 1 ? 254 : 99998;
+    // What the dialog offers is what fits now; a count past it (asked
+    // some other way) is refused in the dialog's words before anything
+    // changes.
+    QString full;
+    const int room = InsertCountRoom(doc, m.mode, &full);
+    if (!room || m.count < 1 || m.count > room) {
+        ShowMessageText(room ? LoadErrorText(str::kIntegerOutOfRange).arg(1).arg(room) : full);
+        return kRefused;
+    }
     int status = 0;
-    if (m.count < 1 || m.count > maxCount) {
-        status = kRefused;
-    } else if (append) {
+    if (append) {
         status = r->AppendRowColPage(m.count, kind);
     } else {
         const CellArea sel = DocSelectionArea(doc);
@@ -286,21 +315,15 @@ int ApplyInsertCountDlg(CQorsDoc& doc, const InsertCountDlgMembers& m) {
 
 int OnInsertCount(CQorsDoc& doc, int mode) {
     if (!DocReport(doc)) return -1;
+    if (QString full; !InsertCountRoom(doc, mode, &full)) {
+        ShowMessageText(full);
+        return kRefused;
+    }
     const auto m = Ask(PresetInsertCountDlg(doc, mode));
     return m ? ApplyInsertCountDlg(doc, *m) : -1;
 }
 
 // ---- swap and delete
-
-namespace {
-
-QString lineWord(int mode) {
-    return mode == 1   ? LoadErrorText(str::kWhatRow)
-           : mode == 2 ? LoadErrorText(str::kColumnWord)
-                       : LoadErrorText(str::kPageWord);
-}
-
-}  // namespace
 
 SwapDlgMembers PresetSwapDlg(const CQorsDoc&, int mode) {
     SwapDlgMembers m;
@@ -334,6 +357,32 @@ int OnSwap(CQorsDoc& doc, int mode) {
     return m ? ApplySwapDlg(doc, *m) : -1;
 }
 
+namespace {
+
+// What a delete list may name now: the pages, the table's rows or columns,
+// or in data state the area's lines in use.
+void presetListBounds(const CQorsDoc& doc, DeleteDlgMembers* m) {
+    const CReportHandle* r = DocReport(doc);
+    m->total = 0;
+    m->first = 1;
+    m->linesKind = 0;
+    if (!r || m->mode < 1 || m->mode > 3) return;
+    if (m->mode == 3) {
+        m->total = r->GetPageCount();
+    } else if (!doc.IsDataState()) {
+        m->total = m->mode == 1 ? r->GetRowCount() : r->GetColCount();
+    } else {
+        VarAreaInfo var;
+        doc.GetVarAreaInfo(&var);
+        if (!var.kind) return;  // the lines' own refusal says why
+        m->linesKind = var.kind;
+        m->first = var.start + 1;
+        m->total = var.used + 1;
+    }
+}
+
+}  // namespace
+
 DeleteDlgMembers PresetDeleteDlg(const CQorsDoc& doc, int mode) {
     DeleteDlgMembers m;
     m.mode = mode;
@@ -349,10 +398,46 @@ DeleteDlgMembers PresetDeleteDlg(const CQorsDoc& doc, int mode) {
             lines << QString::number(i);
         m.list = lines.join(u',');
     }
+    presetListBounds(doc, &m);
     const KeywordFlags placed = PlacedKeywordFlags(doc);
     std::copy_n(placed.begin(), 6, m.keywordFlags.begin());
     m.values = GatherKeywordValues(doc);
     return m;
+}
+
+bool DeleteListFits(const DeleteDlgMembers& m, QList<int>* items) {
+    if (m.total < 1) return ParseRowColList(0, m.list, items) != 0;
+    QList<int> typed;
+    if (!ParseNumberList(m.list, &typed)) return false;
+    if (m.linesKind) {
+        QString why;
+        if (CheckVarLinesDelete(m.linesKind, m.first, m.total, typed, &why)) {
+            ShowMessageText(why);
+            return false;
+        }
+    } else {
+        // Every number outside the table (0 and one past the largest row
+        // alike) is told in the same words.
+        for (int item : typed) {
+            if (item < 1 || item > m.total) {
+                ShowMessageText(LoadErrorText(str::kDeleteListOutside)
+                                    .arg(item)
+                                    .arg(lineWord(m.mode))
+                                    .arg(m.total));
+                return false;
+            }
+        }
+        QList<int> distinct = typed;
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        if (m.mode != 3 && distinct.size() >= m.total) {
+            ShowMessageText(
+                LoadErrorText(str::kDeleteKeepsOneLine).arg(lineWord(m.mode)).arg(m.total));
+            return false;
+        }
+    }
+    *items = typed;
+    return true;
 }
 
 int ApplyDeleteDlg(CQorsDoc& doc, const DeleteDlgMembers& m) {
@@ -362,9 +447,14 @@ int ApplyDeleteDlg(CQorsDoc& doc, const DeleteDlgMembers& m) {
         ShowMessageText(LoadErrorText(str::kDeleteNothingListed).arg(lineWord(m.mode)));
         return kRefused;
     }
+    // The whole list is checked against the report as it is now before
+    // anything goes: a delete stopped half-way would leave a table nobody
+    // asked for.
+    DeleteDlgMembers now = m;
+    presetListBounds(doc, &now);
     if (m.mode != 3 && doc.IsDataState()) {
         QList<int> items;
-        if (!ParseRowColList(0, m.list, &items)) return kRefused;
+        if (!DeleteListFits(now, &items)) return kRefused;
         QString why;
         const uint16_t s = DeleteVarLinesAt(*r, items, &why);
         return finishLines(doc, s, why);
@@ -373,25 +463,9 @@ int ApplyDeleteDlg(CQorsDoc& doc, const DeleteDlgMembers& m) {
     bool changed = false;
     if (!m.list.trimmed().isEmpty()) {
         QList<int> items;
-        if (!ParseRowColList(0, m.list, &items)) return kRefused;
+        if (!DeleteListFits(now, &items)) return kRefused;
         std::sort(items.begin(), items.end(), std::greater<int>());
         items.erase(std::unique(items.begin(), items.end()), items.end());
-        // The whole list is checked before anything goes: a delete stopped
-        // half-way would leave a table nobody asked for.
-        const int total = m.mode == 1   ? r->GetRowCount()
-                          : m.mode == 2 ? r->GetColCount()
-                                        : r->GetPageCount();
-        for (int item : items) {
-            if (item < 1 || item > total) {
-                ShowMessageText(
-                    LoadErrorText(str::kDeleteListOutside).arg(item).arg(lineWord(m.mode)).arg(total));
-                return kRefused;
-            }
-        }
-        if (m.mode != 3 && items.size() >= total) {
-            ShowMessageText(LoadErrorText(str::kDeleteKeepsOneLine).arg(lineWord(m.mode)).arg(total));
-            return kRefused;
-        }
         if (m.mode == 3) {
             // From the highest down, so the numbers still to go keep their
             // meaning.

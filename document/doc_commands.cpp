@@ -11,12 +11,13 @@
 #include "document/cmd_formula.h"
 #include "document/cmd_keywords.h"
 #include "document/cmd_passwords.h"
+#include "document/cmd_support.h"
 #include "document/cmd_templates.h"
 #include "document/commandtable.h"
 #include "document/cqorsdoc.h"
-#include "document/cmd_support.h"
 #include "document/doc_textexchange.h"
 #include "engine/messages.h"
+#include "engine/varlines.h"
 #include "resources/commandids.h"
 
 namespace qor::doccmd {
@@ -72,7 +73,8 @@ QString cellFormula(CQorsDoc& d) {
 // Rows and columns: the table's in format state; in data state the
 // variable area's lines, reached from a cell on one of them. A delete
 // offers the selection's lines: a selection reaching past the area (the
-// total row below it) offers none.
+// total row below it) offers none, and says so rather than blaming the
+// current cell, which may well be on a line.
 template <int Kind, bool Deleting = false>
 QString tableOrLines(CQorsDoc& d) {
     if (!d.IsDataState()) return QString();
@@ -80,13 +82,19 @@ QString tableOrLines(CQorsDoc& d) {
     d.GetVarAreaInfo(&var);
     if (var.kind == 0) return ReasonFormatState();
     const int at = Kind == 1 ? d.Selection().CurrentRow() : d.Selection().CurrentColumn();
-    const CellArea sel = d.Selection().Area();
-    const int selFirst = Kind == 1 ? sel.first.row : sel.first.col;
-    const int selLast = Kind == 1 ? sel.last.row : sel.last.col;
-    const int first = Deleting ? std::min(at, selFirst) : at;
-    const int last = Deleting ? std::max(at, selLast) : at;
-    if (var.kind != Kind || first < var.start || last > var.start + var.used)
+    const int last = var.start + var.used;  // the area's last line in use, from 0
+    if (var.kind != Kind || at < var.start || at > last)
         return LoadErrorText(str::kCellNotOnVarLine);
+    if (Deleting) {
+        const CellArea sel = d.Selection().Area();
+        const int selFirst = Kind == 1 ? sel.first.row : sel.first.col;
+        const int selLast = Kind == 1 ? sel.last.row : sel.last.col;
+        if (selFirst < var.start || selLast > last)
+            return LoadErrorText(str::kSelectionPastVarLines)
+                .arg(VarLineWord(Kind))
+                .arg(var.start + 1)
+                .arg(last + 1);
+    }
     return QString();
 }
 

@@ -1,13 +1,13 @@
 #include "engine/textutil.h"
 
-#include <QStringList>
-
 #include <locale.h>
 
+#include <QStringList>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <mutex>
 #include <string>
 
@@ -338,8 +338,12 @@ double ParseDouble(const QString& text) {
     return strtod_l(num.c_str(), nullptr, cLocale);
 }
 
-int ParseRowColList(int kind, const QString& text, QList<int>* list, int* count) {
-    if (kind != 0 && kind != 1) return 0;
+namespace {
+
+// kind 2: numbers unbounded (ParseNumberList).
+int parseList(int kind, const QString& text, QList<int>* list, int* count) {
+    const bool bounded = kind != 2;
+    if (!bounded) kind = 0;
     const int malformedId = kind == 0 ? qor::str::kBadNumberList : 62738;
     QList<int> items;
     qsizetype i = 0;
@@ -373,11 +377,14 @@ int ParseRowColList(int kind, const QString& text, QList<int>* list, int* count)
             const QString digits = item.mid(z);
             bool ok = false;
             const qlonglong v = digits.size() <= 9 ? digits.toLongLong(&ok) : -1;
-            if (!ok || v < 1 || v > kMaxRow) {
+            if (!bounded) {
+                value = ok ? int(v) : std::numeric_limits<int>::max();
+            } else if (!ok || v < 1 || v > kMaxRow) {
                 tellListError(62739);
                 return 0;
+            } else {
+                value = int(v);
             }
-            value = int(v);
         } else {
             int col = 0;
             if (item.size() > 2 || !ParseColumnLetters(item, &col) || col >= kMaxListColumns) {
@@ -398,6 +405,17 @@ int ParseRowColList(int kind, const QString& text, QList<int>* list, int* count)
     *list = items;
     if (count) *count = int(items.size());
     return 1;
+}
+
+}  // namespace
+
+int ParseRowColList(int kind, const QString& text, QList<int>* list, int* count) {
+    if (kind != 0 && kind != 1) return 0;
+    return parseList(kind, text, list, count);
+}
+
+int ParseNumberList(const QString& text, QList<int>* list) {
+    return parseList(2, text, list, nullptr);
 }
 
 QString AnsiToWideInPlace(const QByteArray& buffer, qsizetype byteLength) {

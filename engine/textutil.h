@@ -83,6 +83,12 @@ double ParseDouble(const QString& text);
 // number list, 62738 for a letter list, 62739 for an item out of range)
 // and 0 is returned with the outputs untouched; 1 on success.
 int ParseRowColList(int kind, const QString& text, QList<int>* list, int* count = nullptr);
+// A number list read as ParseRowColList reads one (kind 0), its numbers
+// taken as typed whatever their size (0 included; one of more digits than
+// an int holds reads as the largest int), for a caller that checks them
+// against what there is now in its own words. A malformed list is told
+// (62115) and gives 0.
+int ParseNumberList(const QString& text, QList<int>* list);
 
 // Code page 936 text to UTF-16. byteLength -1 takes the bytes up to the
 // first NUL (or the end). The name is kept from the buffer-in-place form;

@@ -82,6 +82,19 @@ QString VarLinesLossRefusal(CReportHandle& report) {
         .arg(VarLineWord(loss.kind));
 }
 
+namespace {
+
+uint16_t pastExtent(const ShownLines& l, int count, QString* why) {
+    return refuse(why, code(Status::TableSizeOutOfBounds),
+                  LoadErrorText(str::kVarLinesPastExtent)
+                      .arg(l.limit)
+                      .arg(VarLineWord(l.kind))
+                      .arg(l.used)
+                      .arg(std::max(count, 1)));
+}
+
+}  // namespace
+
 uint16_t InsertVarLinesAt(CReportHandle& report, int pos, int count, QString* why) {
     ShownLines l;
     if (uint16_t s = shownLines(report, &l, why)) return s;
@@ -93,28 +106,54 @@ uint16_t InsertVarLinesAt(CReportHandle& report, int pos, int count, QString* wh
     if (count < 1 && room > 0)
         return refuse(why, code(Status::Refused),
                       LoadErrorText(str::kIntegerOutOfRange).arg(1).arg(room));
-    if (count < 1 || int64_t(l.used) + count > l.limit)
-        return refuse(why, code(Status::TableSizeOutOfBounds),
-                      LoadErrorText(str::kVarLinesPastExtent)
-                          .arg(l.limit)
-                          .arg(VarLineWord(l.kind))
-                          .arg(l.used)
-                          .arg(std::max(count, 1)));
+    if (count < 1 || int64_t(l.used) + count > l.limit) return pastExtent(l, count, why);
     return finish(report, report.InsertVarLines(pos - l.first + 1, count), why);
 }
 
-uint16_t DeleteVarLinesAt(CReportHandle& report, QList<int> positions, QString* why) {
+int VarLinesRoom(CReportHandle& report, QString* why) {
     ShownLines l;
-    if (uint16_t s = shownLines(report, &l, why)) return s;
-    // From the highest down, so the numbers still to go keep their meaning.
-    std::sort(positions.begin(), positions.end(), std::greater<int>());
-    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    if (shownLines(report, &l, why)) return 0;
+    if (l.used >= l.limit) {
+        pastExtent(l, 1, why);
+        return 0;
+    }
+    return l.limit - l.used;
+}
+
+namespace {
+
+// From the highest down, so the numbers still to go keep their meaning.
+void highestFirst(QList<int>* positions) {
+    std::sort(positions->begin(), positions->end(), std::greater<int>());
+    positions->erase(std::unique(positions->begin(), positions->end()), positions->end());
+}
+
+uint16_t checkDelete(const ShownLines& l, const QList<int>& positions, QString* why) {
     if (positions.isEmpty()) return code(Status::Refused);
     for (int pos : positions)
         if (pos < l.first || pos > l.last()) return outside(l, pos, l.last(), why);
     if (positions.size() >= l.used)
         return refuse(why, code(Status::Refused),
                       LoadErrorText(str::kVarLastLineKept).arg(VarLineWord(l.kind)).arg(l.used));
+    return 0;
+}
+
+}  // namespace
+
+uint16_t CheckVarLinesDelete(int kind, int first, int used, QList<int> positions, QString* why) {
+    ShownLines l;
+    l.kind = kind;
+    l.first = first;
+    l.used = std::max(1, used);
+    highestFirst(&positions);
+    return checkDelete(l, positions, why);
+}
+
+uint16_t DeleteVarLinesAt(CReportHandle& report, QList<int> positions, QString* why) {
+    ShownLines l;
+    if (uint16_t s = shownLines(report, &l, why)) return s;
+    highestFirst(&positions);
+    if (uint16_t s = checkDelete(l, positions, why)) return s;
     uint16_t status = 0;
     for (int pos : positions)
         if ((status = report.DeleteVarLines(pos - l.first + 1, 1))) break;

@@ -24,6 +24,15 @@ uint16_t InsertVarLinesAt(CReportHandle& report, int pos, int count, QString* wh
 // ignored).
 uint16_t DeleteVarLinesAt(CReportHandle& report, QList<int> positions, QString* why);
 
+// The check DeleteVarLinesAt makes before anything goes, for an area of
+// this kind whose lines in use are shown from first on: 0, or the status
+// with *why for a position off those lines or a list of every line.
+uint16_t CheckVarLinesDelete(int kind, int first, int used, QList<int> positions, QString* why);
+
+// How many more lines the current page's area takes: its extent less the
+// lines in use. 0 when none, *why saying what stands in the way.
+int VarLinesRoom(CReportHandle& report, QString* why);
+
 // Why an area of this kind and extent would not hold the pages' lines:
 // the first page that uses more; empty when all fit.
 QString VarExtentRefusal(CReportHandle& report, int kind, int extent);

@@ -175,8 +175,7 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
     // An object edited in place goes back into the report, and what was
     // typed is stored, before any widget goes.
     CInPlaceSession::DeactivateWithin(this);
-    CommitPendingEntry();
-    if (!QuerySave()) {
+    if (!CommitPendingEntry(true) || !QuerySave()) {
         CMainFrame::s_bClosing = 0;
         event->ignore();
         return;

@@ -471,7 +471,8 @@ bool CMainFrame::SaveDocument(CChildFrame* child, bool asAs) {
         session && session->ContainerView() && child->isAncestorOf(session->ContainerView()) &&
         !session->StoreNow())
         return false;
-    child->CommitPendingEntry();
+    // A refused entry is not saved over: it stays to be mended.
+    if (!child->CommitPendingEntry(true)) return false;
     QString path = doc->GetPathName();
     if (asAs || path.isEmpty()) {
         // A report saved before offers its own name in its folder.
@@ -1131,8 +1132,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
     m_bExitConfirmed = 1;
     for (CChildFrame* child : Children()) {
-        child->CommitPendingEntry();
-        if (!child->QuerySave()) {
+        // A refused entry holds the exit, as a cancelled save does.
+        if (!child->CommitPendingEntry(true) || !child->QuerySave()) {
             // The answers given so far were for this exit only: every
             // later close or exit asks again.
             for (CChildFrame* asked : Children()) asked->ForgetSaveAnswer();

@@ -104,7 +104,7 @@ QRect CInPlaceSession::itemPlace() const {
 
 bool CInPlaceSession::StoreNow() {
     if (!m_frame || !m_edit) return false;
-    m_frame->CommitPendingEntry();
+    if (!m_frame->CommitPendingEntry(true)) return false;
     QString error;
     if (!m_edit->StoreBack(*m_frame->GetDocument(), &error)) {
         tell(error);

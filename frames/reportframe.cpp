@@ -38,9 +38,9 @@ void CReportFrame::SetPageTabs(int count, int current, int mode) {
 
 void CReportFrame::publishPages() { SetPageTabs(0, 0, FrameDocument()->IsDataState() ? 1 : 0); }
 
-void CReportFrame::CommitPendingEntry() {
+bool CReportFrame::CommitPendingEntry(bool stay) {
     CQorsView* view = FrameActiveView();
-    if (!view) return;
+    if (!view) return true;
     CFormulaBar* bar = FrameFormulaBar();
     CCellEdit* editor = view->CellEdit().CellEditor();
     QWidget* own = FrameWidget();
@@ -48,17 +48,24 @@ void CReportFrame::CommitPendingEntry() {
         bar && bar->View() && own && own->isAncestorOf(bar->View()) && bar->m_nMode != -1;
     const bool editorPending = editor && editor->isVisible() && editor->m_nMode != -1;
     if (barPending) {
+        // A text refused before is told again: what stops here must say why.
+        if (stay) bar->m_strRefused = QString();
         // Stored where it was typed; the focus stays where the clerk is
-        // going (another report, a page, a dialog).
-        bar->Commit(false);
+        // going (another report, a page, a dialog) unless it is to stay.
+        if (bar->Commit(false) == CCellEdit::CommitResult::Refused) {
+            if (stay) bar->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
     } else if (editorPending) {
-        view->CellEdit().CommitPendingEdit();
+        if (stay) editor->m_strRefused = QString();
+        if (!view->CellEdit().CommitPendingEdit()) return false;  // open and focused
     }
     if (editor) {
         editor->m_nMode = -1;
         editor->clear();
         editor->hide();
     }
+    return true;
 }
 
 void CReportFrame::refreshAfterStateChange() {

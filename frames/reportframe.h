@@ -45,7 +45,10 @@ public:
     void EnterDataStateUnchecked();
 
     // Stores a typed entry still pending in the editor or the formula bar.
-    void CommitPendingEntry();
+    // False when the cell refused it (the refusal told): the entry stays
+    // where it was typed, and with stay the focus goes back to it, for
+    // whatever was to follow (a save, a close) must not go on over it.
+    bool CommitPendingEntry(bool stay = false);
 
 protected:
     // The report, the view that has (or last had) the focus, and every

@@ -194,6 +194,19 @@ const qor::CommandTable<CQorsView>& CQorsView::commands() {
                      qor::messageBox(error, QString(), qor::MsgButtons::Ok,
                                      qor::MsgIcon::Warning);
              }},
+            // 定位 moves the current cell, and the page: an entry under way
+            // goes where it was typed first, as a click on another cell
+            // stores it; a refused one stays open and nothing moves. The
+            // document decides the command.
+            {kCmdLocate,
+             [](CQorsView& v, int id, State& s) -> QString {
+                 if (const QString why = dc::NeedsReport(v.m_pDoc); !why.isEmpty()) return why;
+                 v.m_pDoc->OnUpdateCommand(id, s);
+                 return s.enabled ? QString() : s.reason;
+             },
+             [](CQorsView& v, int id) {
+                 if (v.CellEdit().CommitPendingEdit()) v.m_pDoc->OnCommand(id);
+             }},
             {kCmdInsertObject, needsReportAndDialog<InsertObjectDlgMembers>,
              [](CQorsView& v, int) { v.OnInsertObject(); }},
             {qor::clip::kCmdCopy, copyRule, [](CQorsView& v, int) { v.Clipboard().OnEditCopy(); }},
@@ -242,8 +255,7 @@ const qor::CommandTable<CQorsView>& CQorsView::commands() {
              [](CQorsView& v, int) { v.Pages().OnClearAllPageBreaks(); }},
             {kCmdBringToFront, orderRule(true),
              [](CQorsView& v, int) { v.Items().OnBringToFront(); }},
-            {kCmdSendToBack, orderRule(false),
-             [](CQorsView& v, int) { v.Items().OnSendToBack(); }},
+            {kCmdSendToBack, orderRule(false), [](CQorsView& v, int) { v.Items().OnSendToBack(); }},
             {kCmdObjectAppearance,
              [](CQorsView& v, int, State&) -> QString {
                  if (!v.Items().Selected()) return LoadErrorText(qor::str::kNoObjectSelected);

@@ -217,8 +217,10 @@ TEST(EditFormatLogic, ScaleSpinStopsAtItsLimits) {
     s = QStringLiteral("0.7");
     for (int i = 0; i < 10; ++i) s = ScaleSpinStep(s, 1);
     EXPECT_EQ(s, QStringLiteral("0.4"));
-    // Typed 0.3 stays where it is going down.
-    EXPECT_EQ(ScaleSpinStep(QStringLiteral("0.3"), 1), QStringLiteral("0.3"));
+    // Typed past an end, either arrow brings it back to that end.
+    EXPECT_EQ(ScaleSpinStep(QStringLiteral("0.3"), 1), QStringLiteral("0.4"));
+    EXPECT_EQ(ScaleSpinStep(QStringLiteral("0.3"), -1), QStringLiteral("0.4"));
+    EXPECT_EQ(ScaleSpinStep(QStringLiteral("9.5"), 1), QStringLiteral("3.0"));
 }
 
 TEST(EditFormatLogic, EachTableStylePreviewDiffers) {

@@ -11,11 +11,14 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <utility>
 
 #include "dialogs/dlgbuild.h"
 #include "dialogs/rowcolpage_dlgs.h"
 #include "dialogs/rowcolpage_logic.h"
+#include "engine/messages.h"
 #include "platform/uiservices.h"
+#include "resources/stringids.h"
 #include "tests/dialogs/dialog_answers.h"
 
 using namespace qor;
@@ -161,12 +164,19 @@ TEST_F(RowColPageTest, SwapColumnsTakesLettersAndItsOwnTexts) {
 }
 
 TEST_F(RowColPageTest, DeleteListChecks) {
-    EXPECT_TRUE(DeleteListAccepted("1,8,14"));
-    EXPECT_TRUE(DeleteListAccepted(""));
+    const auto typed = [](const char* list) {
+        DeleteDlgMembers m;
+        m.mode = 3;
+        m.total = 20;
+        m.list = QString::fromLatin1(list);
+        return m;
+    };
+    EXPECT_TRUE(DeleteListAccepted(typed("1,8,14")));
+    EXPECT_TRUE(DeleteListAccepted(typed("")));
     EXPECT_TRUE(messages.isEmpty());
     for (const char* bad : {"1 8", ",1", "1;2"}) {
         messages.clear();
-        EXPECT_FALSE(DeleteListAccepted(bad)) << bad;
+        EXPECT_FALSE(DeleteListAccepted(typed(bad))) << bad;
         EXPECT_EQ(messages, QStringList{QStringLiteral("输入错误！标准输入如：1,8,14")}) << bad;
     }
 }
@@ -316,4 +326,77 @@ TEST_F(RowColPageTest, RowsAndColumnsOfferNoConditionAndEveryButtonSpeaksChinese
         click(dlg, kIdCancel);
     });
     EXPECT_FALSE(Ask(DefineCondDlgMembers{}));
+}
+
+// The list is read against what the members say there is, inside the
+// dialog: pages past 9,999 are named; 0 and a number past the last are
+// told in the same words; in data state the area's lines in use and the
+// line every page keeps. The dialog stays open on each refusal.
+TEST_F(RowColPageTest, DeleteListIsReadAgainstWhatThereIsAndTheDialogStaysOpen) {
+    const auto run = [this](const DeleteDlgMembers& preset, const QStringList& refused,
+                            const QString& taken) {
+        QStringList told;
+        int open = 0;
+        onModal<CDeleteDlg>([&](CDeleteDlg* dlg) {
+            auto* edit = ctl<QLineEdit>(dlg, CDeleteDlg::IDC_LIST);
+            for (const QString& typed : refused) {
+                messages.clear();
+                edit->setText(typed);
+                click(dlg, kIdOk);
+                told << messages;
+                open += dlg->isVisible();
+            }
+            edit->setText(taken);
+            click(dlg, kIdOk);
+        });
+        const auto result = Ask(preset);
+        EXPECT_EQ(open, refused.size());
+        EXPECT_TRUE(result && result->list == taken);
+        return told;
+    };
+    DeleteDlgMembers pages;
+    pages.mode = 3;
+    pages.total = 12000;
+    const QString page = LoadErrorText(str::kPageWord);
+    EXPECT_EQ(
+        run(pages, {"0", "10000,12001"}, "10000,11999"),
+        (QStringList{LoadErrorText(str::kDeleteListOutside).arg(0).arg(page).arg(12000),
+                     LoadErrorText(str::kDeleteListOutside).arg(12001).arg(page).arg(12000)}));
+
+    DeleteDlgMembers lines;  // rows 4 to 6 are the area's lines
+    lines.mode = 1;
+    lines.total = 3;
+    lines.first = 4;
+    lines.linesKind = 1;
+    const QString row = LoadErrorText(str::kWhatRow);
+    EXPECT_EQ(run(lines, {"0", "7", "4,5,6"}, "5"),
+              (QStringList{LoadErrorText(str::kVarLineOutside).arg(0).arg(row).arg(4).arg(6),
+                           LoadErrorText(str::kVarLineOutside).arg(7).arg(row).arg(4).arg(6),
+                           LoadErrorText(str::kVarLastLineKept).arg(row).arg(3)}));
+}
+
+// What fits now is the range: a count past it is told in the dialog, and
+// an arrow brings a count typed past either end back to it.
+TEST_F(RowColPageTest, CountDialogOffersTheRoomLeft) {
+    QStringList told;
+    QStringList stepped;
+    onModal<CInsertCountDlg>([&](CInsertCountDlg* dlg) {
+        auto* edit = ctl<QLineEdit>(dlg, CInsertCountDlg::IDC_COUNT);
+        edit->setText("6");
+        click(dlg, kIdOk);
+        told = messages;
+        EXPECT_TRUE(dlg->isVisible());
+        for (const auto& [typed, delta] : {std::pair{"99999", -1}, std::pair{"99999", 1},
+                                           std::pair{"-4", 1}, std::pair{"5", 1}}) {
+            edit->setText(QString::fromLatin1(typed));
+            PressSpin(dlg->GetDlgItem(CInsertCountDlg::IDC_SPIN), delta);
+            stepped << edit->text();
+        }
+        click(dlg, kIdOk);
+    });
+    const auto result = Ask(InsertCountDlgMembers{1, kAppendRows, 5});
+    EXPECT_EQ(told, QStringList{QStringLiteral("“请填入一个在1和5之间的整数。”")});
+    EXPECT_EQ(stepped, (QStringList{"5", "5", "1", "4"}));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->count, 4);
 }

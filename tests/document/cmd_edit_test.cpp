@@ -53,10 +53,11 @@ TEST(CmdEdit, PageInsertFailuresHaveTheirMessages) {
     ASSERT_TRUE(doc->EnterDataState());
     UiRecorder ui;
     InsertCountDlgMembers m = PresetInsertCountDlg(*doc, kInsertPages);
-    m.count = 0;  // refused by the report: the general page message
+    EXPECT_EQ(m.room, 99998);  // the page limit less the page there is
+    m.count = 0;               // refused in the dialog's words before the report is asked
     EXPECT_NE(ApplyInsertCountDlg(*doc, m), 0);
     ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_EQ(ui.messages[0], LoadErrorText(qor::str::kInsertPageFailed));
+    EXPECT_EQ(ui.messages[0], LoadErrorText(qor::str::kIntegerOutOfRange).arg(1).arg(99998));
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 1);
 }
 
@@ -73,10 +74,12 @@ TEST(CmdEdit, InsertAndAppendFollowTheSelectionAndCurrentPage) {
     EXPECT_EQ(doc->GetReport()->GetRowCount(), 12);
 
     m = PresetInsertCountDlg(*doc, kAppendCols);
-    m.count = 255;  // more than the dialog allows
+    EXPECT_EQ(m.room, 249);  // what still fits: columns up to 255
+    m.count = 250;
     EXPECT_NE(ApplyInsertCountDlg(*doc, m), 0);
-    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kAppendColumns)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kIntegerOutOfRange).arg(1).arg(249)));
     EXPECT_EQ(doc->GetReport()->GetColCount(), 6);
+    EXPECT_EQ(PresetInsertCountDlg(*doc, kInsertRows).room, 9999 - 12);
 
     ASSERT_TRUE(doc->EnterDataState());
     m = PresetInsertCountDlg(*doc, kInsertPages);

@@ -4,11 +4,17 @@
 // the shown main window; the amounts read back from the saved files by the
 // command-line program.
 #include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QFile>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
@@ -189,6 +195,95 @@ TEST_F(EntryRoutes, TheFormulaBarEntryIsStoredWhicheverWayTheClerkLeavesIt) {
     EXPECT_TRUE(frame->Children().isEmpty());
     EXPECT_EQ(StoredValue(dir + QStringLiteral("/second.rep"), 1, 7, 2), QStringLiteral("88"));
     EXPECT_EQ(StoredValue(dir + QStringLiteral("/second.rep"), 1, 3, 2), QStringLiteral("456"));
+}
+
+// 编辑 › 定位 stores the bar's entry where it was typed before the cell
+// moves. An entry the cell refuses holds 定位, 保存 and 退出: each is told,
+// nothing moves, is saved or closes, and the entry waits in the bar with
+// the focus until it is mended.
+TEST_F(EntryRoutes, ARefusedEntryHoldsLocateSaveAndExit) {
+    CChildFrame* child = openReport();
+    CQorsDoc* doc = child->GetDocument();
+    const QString rep =
+        qortest::freshDir(QStringLiteral("entryrefused")) + QStringLiteral("/r.rep");
+    // 定位 from the menu bar, its dialog filled through its controls;
+    // whether it opened.
+    const auto locate = [&](const char* row, const char* col) {
+        answerDialogs = false;
+        bool opened = false;
+        QTimer poll;
+        poll.setInterval(10);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!d || opened) return;
+            opened = true;
+            d->findChild<QLineEdit*>(QStringLiteral("c1004"))->setText(QString::fromLatin1(row));
+            d->findChild<QLineEdit*>(QStringLiteral("c1036"))->setText(QString::fromLatin1(col));
+            QTest::keyClick(d->findChild<QLineEdit*>(QStringLiteral("c1036")), Qt::Key_Return);
+        });
+        poll.start();
+        frame->UpdateFrameState();
+        frametest::menuBarItem(frame->menuBar(), kCmdLocate)->trigger();
+        QApplication::processEvents();
+        poll.stop();
+        answerDialogs = true;
+        // Back in the window the dialog left, as after a click.
+        frame->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+        return opened;
+    };
+    const auto refusedInBar = [&] {
+        QApplication::clipboard()->setText(QStringLiteral("abc"));
+        typeInBar(QStringLiteral("9"));
+        key(Qt::Key_V, Qt::ControlModifier);
+        ASSERT_EQ(frame->FormulaBar()->text(), QStringLiteral("9abc"));
+    };
+    const QString refusal =
+        LoadErrorText(qor::str::kEnterNumberCellUnchanged).arg(QStringLiteral("9abc"));
+    const auto waitsInTheBar = [&] {
+        EXPECT_EQ(QApplication::focusWidget(), frame->FormulaBar());
+        EXPECT_EQ(frame->FormulaBar()->text(), QStringLiteral("9abc"));
+    };
+
+    typeInBar(QStringLiteral("333"));
+    EXPECT_TRUE(locate("6", "D"));
+    EXPECT_EQ(amount(doc, 3, 2), 333);
+    EXPECT_EQ(amount(doc, 6, 4), -1);
+    EXPECT_EQ(view()->CurrentSelection().curRow, 5);
+    EXPECT_EQ(view()->CurrentSelection().curCol, 3);
+
+    // D6 refuses the text: 定位 opens no dialog and the cell stays.
+    refusedInBar();
+    messages.clear();
+    EXPECT_FALSE(locate("2", "B"));
+    EXPECT_EQ(messages, QStringList{refusal});
+    EXPECT_EQ(view()->CurrentSelection().curRow, 5);
+    waitsInTheBar();
+
+    // 保存 asks for no file and writes none.
+    messages.clear();
+    save(rep);
+    EXPECT_EQ(messages, QStringList{refusal});
+    EXPECT_EQ(files, QStringList{rep});
+    EXPECT_FALSE(QFile::exists(rep));
+    waitsInTheBar();
+
+    // 退出 (confirmed) keeps the window.
+    messages.clear();
+    answers = {qor::MsgAnswer::Ok};
+    frame->UpdateFrameState();
+    frametest::menuBarItem(frame->menuBar(), kCmdAppExit)->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(messages.contains(refusal)) << messages.join(u'|').toStdString();
+    ASSERT_EQ(frame->Children().size(), 1);
+    waitsInTheBar();
+
+    // Mended, it is saved where it was typed.
+    QTest::keyClick(frame->FormulaBar(), Qt::Key_End);
+    for (int i = 0; i < 3; ++i) QTest::keyClick(frame->FormulaBar(), Qt::Key_Backspace);
+    save(rep);
+    EXPECT_EQ(StoredValue(rep, 1, 6, 4), QStringLiteral("9"));
+    EXPECT_EQ(StoredValue(rep, 1, 3, 2), QStringLiteral("333"));
 }
 
 }  // namespace

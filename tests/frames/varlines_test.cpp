@@ -4,13 +4,14 @@
 // command-line program.
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -415,7 +416,8 @@ TEST_F(VarLines, CountsAreReadAsTypedAndTheRowsAfterTheAreaKeepTheirNumbers) {
         QTest::keyClicks(edit, QStringLiteral("5"));
     });
     EXPECT_EQ(refusedOpen, 1);
-    EXPECT_EQ(refusals, QStringList{QStringLiteral("“请填入一个在1和9998之间的整数。”")});
+    // The area takes 8 lines and uses 1: the range is what it still takes.
+    EXPECT_EQ(refusals, QStringList{QStringLiteral("“请填入一个在1和7之间的整数。”")});
     EXPECT_EQ(linesUsed(), 6);
     goTo(4, 3);
     for (const char* v : {"2", "3", "4", "5", "6"}) type(QString::fromLatin1(v));
@@ -445,10 +447,20 @@ TEST_F(VarLines, CountsAreReadAsTypedAndTheRowsAfterTheAreaKeepTheirNumbers) {
         view->Geometry().DocToClient(r);
         return QPoint(view->Geometry().HeaderWidth() / 2, (r.top + r.bottom) / 2);
     };
+    // From the last line onto the total row the current cell is on a
+    // line: the reason names the selection and the lines it may take.
     goTo(8, 3);
     key(Qt::Key_Down, Qt::ShiftModifier);
     EXPECT_FALSE(item(kCmdDeleteRows)->isEnabled());
-    EXPECT_EQ(item(kCmdDeleteRows)->statusTip(), LoadErrorText(qor::str::kCellNotOnVarLine));
+    const QString past = LoadErrorText(qor::str::kSelectionPastVarLines)
+                             .arg(LoadErrorText(qor::str::kWhatRow))
+                             .arg(3)
+                             .arg(8);
+    EXPECT_EQ(item(kCmdDeleteRows)->statusTip(), past);
+    EXPECT_TRUE(item(kCmdDeleteRows)->toolTip().contains(past))
+        << item(kCmdDeleteRows)->toolTip().toStdString();
+    key(Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_TRUE(item(kCmdDeleteRows)->isEnabled());
     QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, headerPoint(5));
     QApplication::processEvents();
     key(Qt::Key_Down, Qt::ShiftModifier);
@@ -522,3 +534,105 @@ TEST_F(VarLines, TheVariableAreaConsolidationAddsTheLinesOfEveryPage) {
 }
 
 }  // namespace
+
+// The count and delete dialogs offer and take what the report holds now:
+// a count past what still fits is refused in the dialog with the range
+// words and the dialog stays open; the arrows bring a count typed past the
+// range back to its end; a full table is told before any dialog; every
+// number outside the table gets the same words, and a list names pages
+// past 9,999.
+TEST_F(VarLines, CountsAndListsOfferWhatTheReportHoldsNow) {
+    child = newReport();
+    doc = child->GetDocument();
+    view = child->GetActiveView();
+    CReportHandle* r = doc->GetReport();
+    uint16_t rows = 9990, cols = 6;
+    ASSERT_EQ(r->AccessTableSize(1, &rows, &cols), 0);
+    ASSERT_FALSE(doc->IsDataState());
+    goTo(1, 1);
+
+    // 追加行…: 9 rows still fit.
+    QStringList refusals;
+    int refusedOpen = 0;
+    QString afterUp, afterDown;
+    pick(kCmdAppendRows, [&](QDialog* d) {
+        auto* edit = d->findChild<QLineEdit*>(QStringLiteral("ctl1000"));
+        ASSERT_NE(edit, nullptr);
+        messages.clear();
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, QStringLiteral("10"));
+        d->findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+        refusals = messages;
+        refusedOpen += d->isVisible();
+        EXPECT_EQ(edit->selectedText(), QStringLiteral("10"));
+        // Typed far past the range, an arrow brings it back to the end.
+        QWidget* spin = d->findChild<QWidget*>(QStringLiteral("c1001"));
+        ASSERT_NE(spin, nullptr);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, QStringLiteral("99999"));
+        QTest::mouseClick(spin->findChild<QWidget*>(QStringLiteral("up")), Qt::LeftButton);
+        afterUp = edit->text();
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, QStringLiteral("99999"));
+        QTest::mouseClick(spin->findChild<QWidget*>(QStringLiteral("down")), Qt::LeftButton);
+        afterDown = edit->text();
+    });
+    EXPECT_EQ(refusedOpen, 1);
+    EXPECT_EQ(refusals, QStringList{QStringLiteral("“请填入一个在1和9之间的整数。”")});
+    EXPECT_EQ(afterUp, QStringLiteral("9"));
+    EXPECT_EQ(afterDown, QStringLiteral("9"));
+    EXPECT_EQ(r->GetRowCount(), 9999);
+
+    // Full: told at once, no dialog.
+    messages.clear();
+    shown.clear();
+    item(kCmdAppendRows)->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u',').toStdString();
+    EXPECT_EQ(messages, QStringList{LoadErrorText(qor::str::kTableFull)
+                                        .arg(9999)
+                                        .arg(LoadErrorText(qor::str::kWhatRow))
+                                        .arg(9999)});
+
+    // 删除列…: 0 and 10000 are outside the table in the same words.
+    QStringList outside;
+    pick(kCmdDeleteCols, [&](QDialog* d) {
+        auto* edit = d->findChild<QLineEdit*>(QStringLiteral("ctl1000"));
+        auto* ok = d->findChild<QPushButton*>(QStringLiteral("ctl1"));
+        for (const char* typed : {"0", "2,10000"}) {
+            messages.clear();
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(edit, QString::fromLatin1(typed));
+            ok->click();
+            outside << messages;
+            refusedOpen += d->isVisible();
+        }
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, QStringLiteral("6"));
+    });
+    const QString col = LoadErrorText(qor::str::kColumnWord);
+    EXPECT_EQ(
+        outside,
+        (QStringList{LoadErrorText(qor::str::kDeleteListOutside).arg(0).arg(col).arg(6),
+                     LoadErrorText(qor::str::kDeleteListOutside).arg(10000).arg(col).arg(6)}));
+    EXPECT_EQ(refusedOpen, 3);
+    EXPECT_EQ(r->GetColCount(), 5);
+
+    const QString dir = qortest::freshDir(QStringLiteral("varcounts"));
+    save(dir + QStringLiteral("/table.rep"));
+    QString info = qorOut({QStringLiteral("info"), dir + QStringLiteral("/table.rep")});
+    EXPECT_TRUE(info.contains(QStringLiteral("9999 rows, 5 columns"))) << info.toStdString();
+
+    // 删除表页… names a page past 9,999.
+    rows = 4;
+    cols = 3;
+    ASSERT_EQ(r->AccessTableSize(1, &rows, &cols), 0);
+    ASSERT_EQ(r->AppendRowColPage(10001 - r->GetPageCount(), 2), 0);
+    doc->SyncPagesFromReport();
+    pick(kCmdDeletePages, list(QStringLiteral("10001,3")));
+    EXPECT_EQ(r->GetPageCount(), 9999);
+    save(dir + QStringLiteral("/table.rep"));  // saved under its name
+    info = qorOut({QStringLiteral("info"), dir + QStringLiteral("/table.rep")});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("pages:\\s+9999\n"))))
+        << info.toStdString();
+}
