@@ -257,9 +257,13 @@ TEST_F(VarLines, RowLinesAreAddedInsertedAndDeletedPageByPage) {
     EXPECT_EQ(amount(4, 3), 10);
     EXPECT_EQ(amount(7, 3), 60);
 
-    // The extent (4) is reached: a fifth line is refused, naming it.
+    // The extent (4) is reached: a fifth line is refused, naming it,
+    // before any dialog opens.
     messages.clear();
-    pick(kCmdAppendRows, count(1));
+    shown.clear();
+    item(kCmdAppendRows)->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u',').toStdString();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("可变区最多4行"))) << messages[0].toStdString();
     EXPECT_EQ(amount(7, 3), 60);
@@ -268,8 +272,14 @@ TEST_F(VarLines, RowLinesAreAddedInsertedAndDeletedPageByPage) {
     pick(kCmdDeleteRows, list(QStringLiteral("3")));
     EXPECT_EQ(amount(3, 3), 10);
     EXPECT_EQ(amount(6, 3), 60);
+    // Refused in the dialog, which stays open until cancelled.
     messages.clear();
-    pick(kCmdDeleteRows, list(QStringLiteral("3,4,5")));
+    pick(kCmdDeleteRows, [](QDialog* d) {
+        d->findChild<QLineEdit*>(QStringLiteral("ctl1000"))->setText(QStringLiteral("3,4,5"));
+        d->findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+        EXPECT_TRUE(d->isVisible());
+        d->reject();
+    });
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("至少留一行"))) << messages[0].toStdString();
     EXPECT_EQ(amount(5, 3), 30);
@@ -326,7 +336,10 @@ TEST_F(VarLines, ColumnLinesFollowTheColumnArea) {
     EXPECT_EQ(amount(2, 5), 15);
     messages.clear();
     goTo(2, 2);
-    pick(kCmdAppendCols, count(1));
+    shown.clear();
+    item(kCmdAppendCols)->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u',').toStdString();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("可变区最多3列"))) << messages[0].toStdString();
     pick(kCmdDeleteCols, list(QStringLiteral("3")));
@@ -360,8 +373,16 @@ TEST_F(VarLines, TheCellMenuOffersTheLineCommandsOfTheArea) {
     type(QStringLiteral("20"));
     type(QStringLiteral("30"));
     EXPECT_EQ(amount(6, 3), 60);
+    // Full: said at once, no dialog.
     messages.clear();
-    choose(rightClick(3, 3), kCmdAppendRows, count(1));
+    shown.clear();
+    QMenu* full = rightClick(3, 3);
+    ASSERT_NE(full, nullptr);
+    QTest::mouseClick(full, Qt::LeftButton, Qt::NoModifier,
+                      full->actionGeometry(menuItem(full, kCmdAppendRows)).center());
+    QApplication::processEvents();
+    view->setFocus();
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u',').toStdString();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("可变区最多3行"))) << messages[0].toStdString();
     choose(rightClick(4, 3), kCmdDeleteRows, list(QStringLiteral("4")));
