@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -187,6 +188,8 @@ private:
     QStringList m_cutPlaces;
     int m_fileLines = 1;
     bool m_allPages = true;
+    // Some page is written at another number than its own.
+    bool m_renumbered = false;
     // Each formula's text in the file, by its first stored cell: an area
     // formula is written at every cell of its area.
     QHash<quint32, std::optional<QString>> m_fileFormulas;
@@ -212,6 +215,23 @@ std::optional<QString> Writer::fileFormula(const QString& text, const AreaRecord
             if (f && f->group == cmd::FunctionGroup::PageStat) {
                 *why = str::kLossFormulasOfUnwrittenPages;
                 return std::nullopt;
+            }
+            // The file's page count is the pages it holds, and a page
+            // written elsewhere than at its own number has another one.
+            if (f && (std::strcmp(f->name, "MNUMBER") == 0 ||
+                      (m_renumbered && std::strcmp(f->name, "MRECNO") == 0))) {
+                *why = str::kLossFormulasOfPageNumbers;
+                return std::nullopt;
+            }
+        }
+        // Another report's cell is read on the page of the same number,
+        // unless a relation finds the page.
+        if (m_renumbered && !parsed->relation) {
+            for (const cmd::Reference& r : refs.refs) {
+                if (r.node->external && r.node->page == 0) {
+                    *why = str::kLossFormulasOfPageNumbers;
+                    return std::nullopt;
+                }
             }
         }
     }
@@ -601,7 +621,8 @@ bool Writer::prepare() {
     if (!m_pageLines.empty()) fileLines = *std::max_element(m_pageLines.begin(), m_pageLines.end());
     m_fileLines = std::max(fileLines, 1);
     m_allPages = int(m_pages.size()) == m_report.GetPageCount();
-    for (size_t k = 0; k < m_pages.size() && m_allPages; ++k) m_allPages = m_pages[k] == int(k) + 1;
+    for (size_t k = 0; k < m_pages.size(); ++k) m_renumbered = m_renumbered || m_pages[k] != int(k) + 1;
+    m_allPages = m_allPages && !m_renumbered;
     const Layout& layout = m_layout.emplace(m_file.Format().header, fileLines, m_file.VarUsedLines());
     readSizes(layout);
     if (m_cannotMap) return false;

@@ -773,3 +773,75 @@ TEST(OwnXmlImport, SomePagesWrittenKeepOnlyFormulasReadingThosePages) {
     }
     qor::InstallFormulaChecker(previous);
 }
+
+// The file numbers the pages it holds from 1: a formula reading its page's
+// number, the page count or another report's page of the same number would
+// read another one there. It goes as its value, named; a page reference
+// follows its page.
+TEST(OwnXmlImport, FormulasReadingPageNumbersKeepTheirValuesWhenPagesAreLeftOut) {
+    std::shared_ptr<qor::IFormulaChecker> previous = qor::FormulaChecker();
+    qor::cmd::InstallEngineHooks();
+    const QString dir = oxtest::testDir();
+    {
+        auto other = newReport(dir + "/other.rep", 3, 3);
+        oxtest::toData(*other, 3);
+        for (int p = 1; p <= 3; ++p) oxtest::setNumber(*other, p, 1, 1, 1000 * p);
+        ASSERT_EQ(other->Save(), 0);
+    }
+    auto src = newReport(dir + "/pages.rep", 3, 5);
+    const std::pair<CellArea, QString> formulas[] = {
+        {CellArea::cell(1, 1), QStringLiteral("MRECNO()")},
+        {CellArea::cell(1, 2), QStringLiteral("MNUMBER()")},
+        {CellArea::cell(1, 3), QStringLiteral("A2@3")},
+        {CellArea::cell(1, 4), QStringLiteral("\"%1\"->A1").arg(dir + "/other.rep")},
+        {CellArea::cell(1, 5), QStringLiteral("A2*2")},
+    };
+    for (auto [area, text] : formulas) EXPECT_EQ(src->SetAreaFormula(&area, text), 0) << qPrintable(text);
+    oxtest::toData(*src, 3);
+    for (int p = 1; p <= 3; ++p) oxtest::setNumber(*src, p, 2, 1, 11 * p);
+    ASSERT_EQ(src->RecalcAll(), 0);
+
+    struct Named {
+        int kind;
+        int count;
+        const char* first;
+    };
+    struct Case {
+        QList<int> pages;
+        std::vector<Named> named;  // the formulas written as values, by kind
+    };
+    const Case cases[] = {
+        // MRECNO, MNUMBER and the other report's cell of the same page.
+        {{2, 3}, {{qor::str::kLossFormulasOfPageNumbers, 3, "A1：MRECNO()"}}},
+        // The first pages keep their numbers: only the count differs.
+        {{1, 2},
+         {{qor::str::kLossFormulasOfPageNumbers, 1, "B1：MNUMBER()"},
+          {qor::str::kLossFormulasOfUnwrittenPages, 1, "C1：A2@3"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pages.front());
+        qor::ExportSetMembers some = qor::InitialExportSettings(src.get());
+        some.m_bAllPages = 0;
+        qor::ApplyExportPageSelection(&some, c.pages);
+        const QString xml = dir + QStringLiteral("/some%1.xml").arg(c.pages.front());
+        const qor::OwnXmlExportResult w = qor::WriteOwnXml(*src, xml, some);
+        ASSERT_TRUE(w.written) << qPrintable(w.detail);
+        const QString named = w.leftOut.join('\n');
+        EXPECT_EQ(w.leftOut.size(), qsizetype(c.named.size())) << qPrintable(named);
+        for (const Named& n : c.named)
+            EXPECT_TRUE(named.contains(
+                LoadErrorText(qor::str::kLossLine).arg(LoadErrorText(n.kind)).arg(n.count).arg(QString::fromUtf8(n.first))))
+                << qPrintable(named);
+        EXPECT_FALSE(named.contains("E1")) << qPrintable(named);
+        auto back = importNew(xml, dir + QStringLiteral("/back%1.rep").arg(c.pages.front()));
+        ASSERT_EQ(back->RecalcAll(), 0);
+        for (int k = 0; k < int(c.pages.size()); ++k)
+            for (int col = 1; col <= 5; ++col) {
+                CellValue a, b;
+                ASSERT_EQ(src->GetCellValue(&a, 1, col, c.pages[k]), 0);
+                ASSERT_EQ(back->GetCellValue(&b, 1, col, k + 1), 0);
+                EXPECT_EQ(a.number, b.number) << "page " << c.pages[k] << " column " << col;
+            }
+    }
+    qor::InstallFormulaChecker(previous);
+}
