@@ -291,6 +291,7 @@ int convertDocument(const QString& source, const QString& target, const QString&
     DocCloser closer{doc};
     if (!doc.Files().OnOpenDocument(source, true)) return 1;
     QStringList leftOut = leftOutBy(source);
+    const uint64_t recalcsBefore = doc.GetReport() ? doc.GetReport()->RecalcRuns() : 0;
     if (!pages.isEmpty() && !keepPages(doc, pages, "convert", out)) return 1;
     // The other types carry what data state shows: the document's
     // converters take the report there for the export; a report keeps the
@@ -332,6 +333,11 @@ int convertDocument(const QString& source, const QString& target, const QString&
         return 1;
     }
     leftOut += leftOutBy(target);
+    // A report written without some pages works out what read them: what
+    // that leaves failed is told, as every verb that saves tells it.
+    QString recalcFailed;
+    if (isReport(target) && doc.GetReport() && doc.GetReport()->RecalcRuns() != recalcsBefore)
+        recalcFailed = doc.GetReport()->RecalcFailureText();
     doc.Files().OnCloseDocument();
     int error = 0;
     if (!direct && !MoveFileInto(written, target, &error)) {
@@ -348,7 +354,8 @@ int convertDocument(const QString& source, const QString& target, const QString&
     for (const QString& line : leftOut)
         out->err += QStringLiteral("qor convert: left out: %1\n").arg(line);
     messages.setLeftOut(leftOut);
-    return leftOut.isEmpty() ? 0 : 3;
+    if (!recalcFailed.isEmpty()) out->err += QStringLiteral("qor convert: %1\n").arg(recalcFailed);
+    return leftOut.isEmpty() && recalcFailed.isEmpty() ? 0 : 3;
 }
 
 }  // namespace

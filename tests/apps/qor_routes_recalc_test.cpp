@@ -164,6 +164,13 @@ TEST_F(QorRoutesRecalc, AReferenceToAPageThatIsGoneFailsNamingIt) {
     EXPECT_EQ(gone.exitCode, 3);
     EXPECT_TRUE(QString::fromUtf8(gone.err).contains(QStringLiteral("第1页 C2"))) << gone.err.constData();
     EXPECT_TRUE(QString::fromUtf8(del.err).contains(QStringLiteral("个单元的公式计算失败"))) << del.err.constData();
+    // A conversion that leaves the page out says so as a deletion does.
+    const QString cut = dir + QStringLiteral("/cut.rep");
+    const auto converted = qorRun({"convert", rep, cut, "--pages", "1,2"});
+    EXPECT_EQ(converted.exitCode, 3) << converted.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(converted.err).contains(QStringLiteral("个单元的公式计算失败")))
+        << converted.err.constData();
+    EXPECT_TRUE(qortest::SavedEqualsRecalculated(cut));
     // The reason names the page.
     CReportHandle h(rep, CReportHandle::OpenMode::OpenExisting);
     ASSERT_EQ(h.RecalcAll(), 0);
