@@ -66,6 +66,10 @@ void ReportPageEnvironment::current() const {
 
 const CSheetPage* ReportPageEnvironment::page() const {
     current();
+    return loaded();
+}
+
+const CSheetPage* ReportPageEnvironment::loaded() const {
     if (m_pending) {
         m_pending = false;
         uint16_t status = 0;
@@ -94,7 +98,11 @@ Value ReportPageEnvironment::Cell(int row, int col) const {
     const uint16_t r = uint16_t(row), c = uint16_t(col);
     if (cellFormatGet(m_scope.format->cellFormat(r, c), kFmtKind) == kCellLabel)
         return Value::text(m_scope.report->GetReportFile()->GetLabel(r, c));
-    const CSheetPage* sheet = page();
+    // A cell no formula computes holds what was written into it, whatever
+    // waits to be worked out: a loop reading one amount on each page does
+    // not work out every total over the pages once per page.
+    const CSheetPage* sheet =
+        m_scope.report->GetReportFile()->CellHasFormula(r, c) ? page() : loaded();
     if (!sheet) return Value::empty();
     const CellSlot s = sheet->Slot(r, c);
     if (s.flags & kSlotFormulaError) m_readFailed = true;
@@ -111,13 +119,17 @@ int ReportPageEnvironment::VarStart() const {
 
 int ReportPageEnvironment::VarUsed() const {
     if (!VarKind()) return 0;
-    const CSheetPage* sheet = page();
+    // No recalculation adds or removes lines: counting them needs no values
+    // brought current (a loop writing one line on each page would otherwise
+    // work out every total over the pages once per line written).
+    const CSheetPage* sheet = loaded();
     return sheet ? sheet->VarUsed() : 0;
 }
 
 Value ReportPageEnvironment::VarCell(int line, int index) const {
     if (!VarKind()) return Value::error(CmdText(str::kReportHasNoVariableArea));
-    const CSheetPage* sheet = page();
+    // No formula computes a line's cell (the area's row holds none).
+    const CSheetPage* sheet = loaded();
     if (!sheet) return Value::empty();
     const SlotGrid& g = sheet->VarLines();
     if (line < 1 || index < 1 || !g.contains(uint32_t(line - 1), uint32_t(index - 1)))
@@ -129,8 +141,8 @@ Value ReportPageEnvironment::VarCell(int line, int index) const {
 
 Value ReportPageEnvironment::Keyword(int slot) const {
     KeywordValue k;
+    // No formula computes a keyword: reading one needs nothing worked out.
     if (m_pending && slot >= 0 && slot < kPageKeywordSlots) {
-        current();
         // Keywords alone do not need the page loaded.
         if (uint16_t s = m_scope.report->GetPageKeyword(slot, &k, m_page)) {
             m_pending = false;
@@ -138,7 +150,7 @@ Value ReportPageEnvironment::Keyword(int slot) const {
             return Value::empty();
         }
     } else {
-        const CSheetPage* sheet = page();
+        const CSheetPage* sheet = loaded();
         if (!sheet) return Value::empty();
         k = sheet->Keyword(slot);
     }

@@ -68,6 +68,8 @@ public:
 
 private:
     const CSheetPage* page() const;
+    // The page as read, without bringing the report's values current first.
+    const CSheetPage* loaded() const;
     // Brings the report's values current before a read (see
     // CCalcInterpreter::BringCurrentForRead).
     void current() const;

@@ -256,3 +256,48 @@ TEST_F(RecalcOrder, AScriptWorksOutItsChangesAtItsFirstRead) {
     ok(QStringLiteral("LET Y = C4@20"));
     EXPECT_EQ(variable(QStringLiteral("Y")), 126);
 }
+
+// A read of what no formula computes (an amount typed in, a keyword, a
+// variable line, the lines a page uses) waits for nothing: a loop that
+// reads one on each page and writes another works nothing out until it
+// reads a formula's cell, which then sees every write before it.
+TEST_F(RecalcOrder, ReadingWhatNoFormulaComputesWorksNothingOut) {
+    auto h = std::make_unique<CReportHandle>(dir + "/plainreads.rep");
+    uint16_t rows = 6, cols = 4;
+    ASSERT_EQ(h->AccessTableSize(1, &rows, &cols), 0);
+    int kind = 1, start = 3, extent = 4;
+    ASSERT_EQ(h->AccessVarArea(1, &kind, &start, &extent), 0);
+    for (const auto& [row, col, text] :
+         std::vector<std::tuple<int, int, QString>>{{4, 3, QStringLiteral("GTOTAL(V_C)")},
+                                                    {5, 3, QStringLiteral("TOTAL(C4)")},
+                                                    {5, 4, QStringLiteral("TOTAL(B5)")},
+                                                    {6, 4, QStringLiteral("B6*2")}}) {
+        CellArea a = CellArea::cell(row, col);
+        ASSERT_EQ(h->SetAreaFormula(&a, text), 0);
+    }
+    ASSERT_EQ(h->EnterDataState(), 0);
+    ASSERT_EQ(h->AppendRowColPage(12, 2), 0);
+    CReportHandle* r = h.get();
+    for (int page = 1; page <= 12; ++page) {
+        setNumber(r, page, 1, 1, page);
+        setKeyword(r, page, 2, 2000 + page);
+    }
+    ASSERT_EQ(r->RecalcAll(), 0);
+    ci->SetReport(r);
+    const uint64_t before = r->RecalcRuns();
+    for (int page = 1; page <= 12; ++page) {
+        ok(QStringLiteral("FIND FOR 年=%1").arg(2000 + page));
+        ok(QStringLiteral("LET V_C1 = A1*10"));
+        ok(QStringLiteral("LET B5 = V_C1 + A1"));
+        ok(QStringLiteral("LET B6 = B5 FOR 年 > 2006"));
+    }
+    EXPECT_EQ(r->RecalcRuns(), before);
+    ok(QStringLiteral("LET X = D5"));
+    EXPECT_EQ(variable(QStringLiteral("X")), 11 * 78);
+    EXPECT_EQ(r->RecalcRuns(), before + 1);
+    ok(QStringLiteral("LET Y = C5@3"));
+    EXPECT_EQ(variable(QStringLiteral("Y")), 780);
+    EXPECT_EQ(number(r, 12, 6, 4), 2 * 132);
+    EXPECT_EQ(number(r, 6, 6, 4), 0);
+    EXPECT_EQ(r->RecalcRuns(), before + 1);
+}
