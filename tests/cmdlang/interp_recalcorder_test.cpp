@@ -262,22 +262,17 @@ TEST_F(RecalcOrder, AScriptWorksOutItsChangesAtItsFirstRead) {
 // reads one on each page and writes another works nothing out until it
 // reads a formula's cell, which then sees every write before it.
 TEST_F(RecalcOrder, ReadingWhatNoFormulaComputesWorksNothingOut) {
-    auto h = std::make_unique<CReportHandle>(dir + "/plainreads.rep");
-    uint16_t rows = 6, cols = 4;
-    ASSERT_EQ(h->AccessTableSize(1, &rows, &cols), 0);
-    int kind = 1, start = 3, extent = 4;
-    ASSERT_EQ(h->AccessVarArea(1, &kind, &start, &extent), 0);
+    CReportHandle* r = makeReport("plainreads.rep", 6, 4, 12, 1, 3);
+    ASSERT_EQ(r->EnterFormatState(), 0);
     for (const auto& [row, col, text] :
          std::vector<std::tuple<int, int, QString>>{{4, 3, QStringLiteral("GTOTAL(V_C)")},
                                                     {5, 3, QStringLiteral("TOTAL(C4)")},
                                                     {5, 4, QStringLiteral("TOTAL(B5)")},
                                                     {6, 4, QStringLiteral("B6*2")}}) {
         CellArea a = CellArea::cell(row, col);
-        ASSERT_EQ(h->SetAreaFormula(&a, text), 0);
+        ASSERT_EQ(r->SetAreaFormula(&a, text), 0);
     }
-    ASSERT_EQ(h->EnterDataState(), 0);
-    ASSERT_EQ(h->AppendRowColPage(12, 2), 0);
-    CReportHandle* r = h.get();
+    ASSERT_EQ(r->EnterDataState(), 0);
     for (int page = 1; page <= 12; ++page) {
         setNumber(r, page, 1, 1, page);
         setKeyword(r, page, 2, 2000 + page);
