@@ -253,8 +253,9 @@ int ApplySetVarAreaDlg(CQorsDoc& doc, const SetVarAreaDlgMembers& m) {
     int extent = m.count;
     const int status = r->AccessVarArea(1, &kind, &start, &extent);
     if (status) {
-        // Pages whose lines the new extent would not hold: the page says why.
-        if (const QString why = VarExtentRefusal(*r, m.kind, m.count); !why.isEmpty()) {
+        // Pages whose lines the new extent would not hold, or whose values
+        // the area would hide: the page says why.
+        if (const QString why = VarAreaRefusal(*r, m.kind, start, m.count); !why.isEmpty()) {
             ShowMessageText(why);
             return status;
         }

@@ -13,11 +13,13 @@
 
 #include "charts/contentsstream.h"
 #include "document/cqorsdoc.h"
+#include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/inusemarker.h"
 #include "engine/messages.h"
 #include "engine/openreports.h"
 #include "engine/reportpassword.h"
+#include "engine/varlines.h"
 #include "engine/status.h"
 #include "engine/workfiles.h"
 #include "exchange/ownxml_import.h"
@@ -588,7 +590,14 @@ int DocFiles::ApplyTemplateFile(const QString& path) {
     const uint16_t status = m_doc.m_pReport->CopyFormatFrom(*tmpl);
     if (wasData) m_doc.EnterDataState();
     if (status) {
-        tell(LoadErrorText(qor::str::kApplyTemplateFailed).arg(StatusText(status)));
+        QString why;
+        if (const CReportFile* tf = tmpl->GetReportFile()) {
+            const qor::ReportHeader& t = tf->Format().header;
+            if (t.varKind)
+                why = qor::VarAreaRefusal(*m_doc.m_pReport, t.varKind, t.varStart, t.varExtent);
+        }
+        if (why.isEmpty()) why = StatusText(status);
+        tell(LoadErrorText(qor::str::kApplyTemplateFailed).arg(why));
         return status;
     }
     m_doc.readPageSetup();

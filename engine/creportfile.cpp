@@ -704,6 +704,46 @@ uint16_t CReportFile::checkVarLinesKept(uint16_t newStart, uint16_t rows, uint16
     return kOk;
 }
 
+CReportFile::HeldCell CReportFile::FirstHeldCellInLine(int kind, uint16_t line,
+                                                      uint16_t* status) {
+    if (status) *status = kOk;
+    const ReportHeader& now = m_format.header;
+    if ((kind != 1 && kind != 2) || line < 1 || line > (kind == 1 ? now.rows : now.cols))
+        return {};
+    // Pages keep the committed shape until the format edit ends.
+    const bool editing = IsFormatEditing();
+    auto rowOrigin = [&](uint16_t r) -> uint16_t {
+        return !editing ? r : r <= m_editRemap.rows() ? m_editRemap.rowOrigin[r - 1u] : 0;
+    };
+    auto colOrigin = [&](uint16_t c) -> uint16_t {
+        return !editing ? c : c <= m_editRemap.cols() ? m_editRemap.colOrigin[c - 1u] : 0;
+    };
+    const uint16_t stored = kind == 1 ? rowOrigin(line) : colOrigin(line);
+    const ReportHeader& was = CommittedFormat().header;
+    // The area's own row keeps its values in the lines already.
+    if (!stored || (was.varKind == kind && was.varStart == stored)) return {};
+    const uint16_t across = kind == 1 ? now.cols : now.rows;
+    for (int p = 1; p <= PageCount(); ++p) {
+        uint16_t s = 0;
+        const std::shared_ptr<CSheetPage> page = Page(p, &s);
+        if (!page) {
+            if (status) *status = s ? s : kRefused;
+            return {};
+        }
+        for (uint16_t i = 1; i <= across; ++i) {
+            const uint16_t other = kind == 1 ? colOrigin(i) : rowOrigin(i);
+            if (!other) continue;
+            const CellSlot slot = kind == 1 ? page->Slot(stored, other) : page->Slot(other, stored);
+            const bool held = (slot.flags & kSlotFormulaError) ||
+                              (slot.isNumber() && !slot.isEmptyNumber()) ||
+                              (slot.isText() && slot.textLength() > 0);
+            if (held)
+                return {p, kind == 1 ? line : i, kind == 1 ? i : line};
+        }
+    }
+    return {};
+}
+
 uint16_t CReportFile::SetTableSize(uint16_t rows, uint16_t cols) {
     m_varLinesLoss = {};
     if (rows < 1 || rows > kMaxRows || cols < 1 || cols > kMaxCols)

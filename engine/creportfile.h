@@ -149,6 +149,17 @@ public:
         bool areaGone = false;
     };
     VarLinesLoss LastVarLinesLoss() const { return m_varLinesLoss; }
+    // The first cell of row (kind 1) or column (kind 2) `line` of the
+    // table as it now stands that holds a value, text or failed mark on a
+    // page; a row or column that becomes the variable area's would hide it
+    // behind the area's lines. Page 0 when none does (or the line is
+    // already the area's, or new); *status gets a page that does not read.
+    struct HeldCell {
+        int page = 0;
+        uint16_t row = 0;  // as the table now stands
+        uint16_t col = 0;
+    };
+    HeldCell FirstHeldCellInLine(int kind, uint16_t line, uint16_t* status = nullptr);
     // Cut or extend at the end (format edit only). 1070 outside the bounds.
     uint16_t SetTableSize(uint16_t rows, uint16_t cols);
     // Format edit only. 1 when n <= 0 or the table would pass 9,999 rows /

@@ -210,7 +210,9 @@ public:
     // extent (lines when expanded). op 1 set, op 2 remove (format state): 1 in
     // data state or for a bad op; 1065 for a bad kind, start or extent (1..
     // 9,998 rows, 1..254 columns) or a start row/column that crosses a
-    // combined area, holds a formula or a keyword.
+    // combined area, holds a formula or a keyword, or whose cells hold
+    // values on a page (the area's lines would hide them; see
+    // CReportFile::FirstHeldCellInLine).
     uint16_t AccessVarArea(int op, int* kind, int* start, int* extent);
     // New extent of the existing area (format state); 1 without an area, 1065
     // for a bad extent. Both refuse (1065) an extent below the lines a page

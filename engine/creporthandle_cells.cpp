@@ -603,6 +603,10 @@ uint16_t CReportHandle::AccessVarArea(int op, int* kind, int* start, int* extent
             if (!m_file->IsFormatEditing() || !kind || !start || !extent) return kRefused;
             if (uint16_t s = checkVarArea(*m_file, *kind, *start, *extent)) return s;
             if (PageOverVarExtent(*kind, *extent)) return kBadVarArea;
+            uint16_t unread = 0;
+            if (m_file->FirstHeldCellInLine(*kind, uint16_t(*start), &unread).page)
+                return kBadVarArea;
+            if (unread) return unread;
             ReportHeader& w = m_file->MutableFormat().header;
             w.varKind = uint16_t(*kind);
             w.varStart = uint16_t(*start);

@@ -149,6 +149,12 @@ uint16_t CReportHandle::CopyFormatFrom(CReportHandle& tmpl) {
     if (!m_file || !tmpl.m_file || &tmpl == this || !IsFormatState()) return kRefused;
     try {
         const ReportFormat src = tmpl.m_file->Format();
+        // The template's area row (column) would hide what the pages hold
+        // there: refused before anything changes.
+        uint16_t unread = 0;
+        if (m_file->FirstHeldCellInLine(src.header.varKind, src.header.varStart, &unread).page)
+            return code(Status::VarAreaInvalid);
+        if (unread) return unread;
         // The pages' values take the template's kinds before anything
         // changes, or the template is refused naming the value.
         const int userType = src.header.userKeywordType ? 1 : 0;

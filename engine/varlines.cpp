@@ -71,6 +71,19 @@ QString VarExtentRefusal(CReportHandle& report, int kind, int extent) {
     return LoadErrorText(str::kVarExtentBelowUsed).arg(page).arg(used).arg(VarLineWord(kind));
 }
 
+QString VarAreaRefusal(CReportHandle& report, int kind, int start, int extent) {
+    if (QString why = VarExtentRefusal(report, kind, extent); !why.isEmpty()) return why;
+    CReportFile* file = report.GetReportFile();
+    if (!file || start < 1 || start > 0xFFFF) return QString();
+    const CReportFile::HeldCell held = file->FirstHeldCellInLine(kind, uint16_t(start));
+    if (!held.page) return QString();
+    return LoadErrorText(str::kVarAreaOverValues)
+        .arg(held.page)
+        .arg(held.row)
+        .arg(held.col)
+        .arg(VarLineWord(kind));
+}
+
 QString VarLinesLossRefusal(CReportHandle& report) {
     const CReportFile* file = report.GetReportFile();
     if (!file) return QString();

@@ -37,6 +37,11 @@ int VarLinesRoom(CReportHandle& report, QString* why);
 // the first page that uses more; empty when all fit.
 QString VarExtentRefusal(CReportHandle& report, int kind, int extent);
 
+// Why an area of this kind, start and extent would cost the pages what
+// they hold: the extent above, or the first page and cell of the start row
+// (column) holding a value the area's lines would hide; empty when none.
+QString VarAreaRefusal(CReportHandle& report, int kind, int start, int extent);
+
 // Why the last change of the table was refused for a page's variable
 // lines (lines past the table's last row or column, or an area with data
 // losing its row or column); empty when it was not.

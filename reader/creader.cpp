@@ -532,7 +532,7 @@ ReaderResult CReader::GetVarLines(int* lines) {
 
 ReaderResult CReader::SetVarArea(int kind, int start, int extent) {
     if (QString e = needFormatState("SetVarArea"); !e.isEmpty()) return fail(e);
-    if (const QString why = qor::VarExtentRefusal(*m_report, kind, extent); !why.isEmpty())
+    if (const QString why = qor::VarAreaRefusal(*m_report, kind, start, extent); !why.isEmpty())
         return fail(QStringLiteral("SetVarArea: %1").arg(why));
     if (uint16_t s = m_report->AccessVarArea(1, &kind, &start, &extent))
         return failStatus("SetVarArea", s);

@@ -102,6 +102,33 @@ TEST(QorTableShape, DeletingTheAreasRowRefusesWhileLinesHoldValues) {
     EXPECT_EQ(qorRun({"delete-rows", empty, "2", "1"}).exitCode, 0);
 }
 
+TEST(QorTableShape, AnAreaOnARowHoldingValuesIsRefusedNamingTheCell) {
+    const QString dir = qortest::freshDir("qor-tableshape-held");
+    const QString rep = dir + "/r.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "6", "--cols", "4", "--pages", "2"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"set", rep, "2", "3", "2", "5"}).exitCode, 0);
+    const QByteArray before = qortest::fileBytes(rep);
+    auto define = [&](const char* area) {
+        return qorRun({"reader-script", "-"},
+                      QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\nSetVarArea %2\n"
+                                     "BeginData\nSave\nCloseFile\n")
+                          .arg(rep, QLatin1String(area))
+                          .toUtf8());
+    };
+    for (const char* area : {"1 3 4", "2 2 4"}) {
+        const auto r = define(area);
+        const QString said = QString::fromUtf8(r.err + r.out);
+        EXPECT_NE(r.exitCode, 0) << area;
+        EXPECT_TRUE(said.contains(QStringLiteral("第2页第3行第2列有数据"))) << said.toStdString();
+        EXPECT_EQ(qortest::fileBytes(rep), before) << area;
+    }
+    EXPECT_EQ(qorRun({"get", rep, "2", "3", "2"}).out.trimmed(), "5");
+    // A row of no values becomes the area, and the value stays where it was.
+    const auto fine = define("1 4 4");
+    EXPECT_EQ(fine.exitCode, 0) << fine.err.constData() << fine.out.constData();
+    EXPECT_EQ(qorRun({"get", rep, "2", "3", "2"}).out.trimmed(), "5");
+}
+
 TEST(QorTableShape, FewerDecimalsOnAReportWithADamagedPageChangeNothing) {
     const QString dir = qortest::freshDir("qor-tableshape-decimals");
     const QString rep = dir + "/m.rep";

@@ -222,6 +222,30 @@ TEST(CmdFormat, LinesVarAreaAndTableStyle) {
     EXPECT_EQ(ApplyApplyFormatDlg(*doc, style), 0);
 }
 
+TEST(CmdFormat, VarAreaOnARowHoldingValuesIsRefusedNamingTheCell) {
+    auto doc = newDoc(10, 6);
+    UiRecorder ui;
+    ASSERT_TRUE(doc->EnterDataState());
+    CReportHandle* r = doc->GetReport();
+    ASSERT_EQ(r->SetCellValue(CellValue::ofNumber(5), 3, 2), 0);
+    ASSERT_TRUE(doc->SwitchToFormatState());
+    doc->Selection().SetSelection(2, 1, 2, 1);  // row 3, column 2
+    SetVarAreaDlgMembers var;
+    var.kind = 1;
+    var.count = 4;
+    EXPECT_NE(ApplySetVarAreaDlg(*doc, var), 0);
+    EXPECT_TRUE(ui.said(QStringLiteral("第1页第3行第2列有数据"))) << ui.messages.join('|').toStdString();
+    var.kind = 2;
+    EXPECT_NE(ApplySetVarAreaDlg(*doc, var), 0);
+    int kind = 0, start = 0, extent = 0;
+    r->AccessVarArea(0, &kind, &start, &extent);
+    EXPECT_EQ(kind, 0);
+    ASSERT_TRUE(doc->EnterDataState());
+    CellValue v;
+    ASSERT_EQ(r->GetCellValue(&v, 3, 2), 0);
+    EXPECT_EQ(v.number, 5);
+}
+
 TEST(CmdFormat, PageSetupKeepsUnchangedMarginsAndMirrorsTheDocument) {
     auto doc = newDoc(20, 6);
     UiRecorder ui;

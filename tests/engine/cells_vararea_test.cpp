@@ -227,3 +227,69 @@ TEST(VarArea, AnExtentBelowThePagesLinesIsRefused) {
     ASSERT_EQ(h->SetCurPage(2), 0);
     EXPECT_EQ(usedLines(*h), 4);
 }
+
+// A row or column that becomes the area's would hide what the pages hold
+// in it behind the area's lines: refused, naming the first page and cell,
+// before anything changes.
+TEST(VarArea, ARowOrColumnHoldingValuesIsRefusedAsTheArea) {
+    auto h = newReport(testDir() + "/held", 6, 4);
+    toData(*h, 2);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(5), 3, 2, 2), 0);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofText(QStringLiteral("x")), 5, 4, 1), 0);
+    ASSERT_EQ(h->EnterFormatState(), 0);
+    CReportFile* f = h->GetReportFile();
+    const uint16_t bad = code(Status::VarAreaInvalid);
+    auto set = [&](int kind, int start) {
+        int extent = 4;
+        return h->AccessVarArea(1, &kind, &start, &extent);
+    };
+    EXPECT_EQ(set(1, 3), bad);
+    EXPECT_EQ(set(2, 2), bad);
+    EXPECT_EQ(set(1, 5), bad);  // a text
+    const CReportFile::HeldCell held = f->FirstHeldCellInLine(1, 3);
+    EXPECT_EQ(held.page, 2);
+    EXPECT_EQ(held.row, 3);
+    EXPECT_EQ(held.col, 2);
+    EXPECT_EQ(f->FirstHeldCellInLine(2, 4).page, 1);
+
+    // Rows inserted above: the value is followed to its shown row, and the
+    // new empty row may be the area.
+    uint16_t one = 1;
+    ASSERT_EQ(h->InsertRowsCols(3, &one, 0), 0);
+    EXPECT_EQ(set(1, 4), bad);
+    EXPECT_EQ(f->FirstHeldCellInLine(1, 4).row, 4);
+    EXPECT_EQ(f->FirstHeldCellInLine(1, 3).page, 0);
+    ASSERT_EQ(set(1, 3), 0);
+    // The area's own row may be named again (its lines hold its values).
+    ASSERT_EQ(h->EnterDataState(), 0);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(9), 3, 1, 1), 0);
+    ASSERT_EQ(h->EnterFormatState(), 0);
+    EXPECT_EQ(set(1, 3), 0);
+    ASSERT_EQ(h->EnterDataState(), 0);
+    EXPECT_EQ(numberAt(*h, 4, 2, 2), 5);
+    EXPECT_EQ(numberAt(*h, 3, 1, 1), 9);
+    EXPECT_EQ(textAt(*h, 6, 4, 1), QStringLiteral("x"));
+
+    // Emptied, the row may become the area.
+    const CellArea row = CellArea::area(4, 1, 4, 4);
+    ASSERT_EQ(h->SetCurPage(2), 0);
+    ASSERT_EQ(h->ClearArea(&row, CReportHandle::kClearValues), 0);
+    ASSERT_EQ(h->EnterFormatState(), 0);
+    EXPECT_EQ(set(1, 4), 0);
+}
+
+// A template whose area lies on a row holding values is refused whole.
+TEST(VarArea, ATemplateWhoseAreaWouldHideValuesIsRefused) {
+    auto tmpl = newReport(testDir() + "/tmpl", 6, 4);
+    int kind = 1, start = 3, extent = 4;
+    ASSERT_EQ(tmpl->AccessVarArea(1, &kind, &start, &extent), 0);
+    auto h = newReport(testDir() + "/into", 6, 4);
+    toData(*h, 2);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(5), 3, 2, 2), 0);
+    ASSERT_EQ(h->EnterFormatState(), 0);
+    EXPECT_EQ(h->CopyFormatFrom(*tmpl), code(Status::VarAreaInvalid));
+    ASSERT_EQ(h->AccessVarArea(0, &kind, &start, &extent), 0);
+    EXPECT_EQ(kind, 0);
+    ASSERT_EQ(h->EnterDataState(), 0);
+    EXPECT_EQ(numberAt(*h, 3, 2, 2), 5);
+}
