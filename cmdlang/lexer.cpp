@@ -159,6 +159,8 @@ Token Lexer::next() {
         default:
             break;
     }
+    // What a shape edit leaves where a referenced row or column went.
+    if (text_.mid(pos_).startsWith(u"#REF!")) fail(pos_, CmdText(str::kDeletedReference));
     const QString shown = c.isPrint() ? text_.mid(pos_, units).toString()
                                       : QStringLiteral("U+%1").arg(uint(cp), 4, 16, QChar(u'0'));
     fail(pos_, CmdText(str::kBadCharacter).arg(shown));

@@ -241,3 +241,25 @@ TEST(QorFailedFormulas, AFailedCellPastAnAreaIsNamedAsTheSheetShowsIt) {
         EXPECT_TRUE(text(ran.err).contains(named)) << c.area << ran.err.constData();
     }
 }
+
+// A row deleted under a formula that read it leaves "#REF!" in the formula:
+// the failure says the cell it read went with the row, not that "#" is a
+// character the language does not know.
+TEST(QorFailedFormulas, AReferenceToADeletedRowSaysTheRowWent) {
+    const QString dir = qortest::freshDir("qor-failed-deleted-row");
+    const QString report = dir + "/r.rep";
+    ASSERT_EQ(qor({"new", report, "--rows", "4", "--cols", "2", "--pages", "1"}).exitCode, 0);
+    const auto design = qor({"reader-script", "-"},
+                            QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\n"
+                                           "SetCurCell 1 1\nSetFormula \"A3*2\"\nSave\nCloseFile\n")
+                                .arg(report)
+                                .toUtf8());
+    ASSERT_EQ(design.exitCode, 0) << design.out.constData() << design.err.constData();
+    ASSERT_EQ(qor({"delete-rows", report, "3", "1"}).exitCode, 0);
+    qortest::writeFile(dir + "/recalc.shl", "RECALC ALL\n");
+    const auto ran = qor({"run", dir + "/recalc.shl", report});
+    EXPECT_EQ(ran.exitCode, 3) << ran.err.constData();
+    EXPECT_TRUE(text(ran.err).contains(QStringLiteral("第一个在第1页 A1 单元"))) << ran.err.constData();
+    EXPECT_TRUE(text(ran.err).contains(QStringLiteral("已随删除的行或列去掉"))) << ran.err.constData();
+    EXPECT_FALSE(text(ran.err).contains(QStringLiteral("不能识别的字符"))) << ran.err.constData();
+}
