@@ -98,7 +98,7 @@ void RunAppend(CommandRun& run) {
         }
     }
     const int before = r.GetPageCount();
-    FailedSources failed;
+    FailedSources failed(str::kFailedCellsCopied);
     for (int p : pages) {
         std::shared_ptr<CSheetPage> from = loadPage(*src, p);
         noteFailedCells(*from, theirs, p, &failed);

@@ -92,6 +92,8 @@ TEST_F(FailedCellTest, EveryCommandReadingValuesRefusesOrTells) {
     ASSERT_EQ(r->GetPageCount(), 4);
     EXPECT_EQ(notes(), 3);
     EXPECT_TRUE(told().contains(QStringLiteral("APPEND"))) << told().toStdString();
+    EXPECT_TRUE(told().contains(QStringLiteral("照样复制"))) << told().toStdString();
+    EXPECT_FALSE(told().contains(QStringLiteral("合计"))) << told().toStdString();
     EXPECT_TRUE(r->CellValueFailed(1, 2, 4));
 
     // A sound source tells nothing; a value written into a marked cell
