@@ -242,7 +242,7 @@ TEST(CmdFormat, VarAreaOnARowHoldingValuesIsRefusedNamingTheCell) {
     EXPECT_EQ(kind, 0);
     ASSERT_TRUE(doc->EnterDataState());
     CellValue v;
-    ASSERT_EQ(r->GetCellValue(&v, 3, 2), 0);
+    ASSERT_EQ(r->GetCellValue(&v, 3, 2, 1), 0);
     EXPECT_EQ(v.number, 5);
 }
 

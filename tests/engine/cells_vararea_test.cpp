@@ -233,6 +233,7 @@ TEST(VarArea, AnExtentBelowThePagesLinesIsRefused) {
 // before anything changes.
 TEST(VarArea, ARowOrColumnHoldingValuesIsRefusedAsTheArea) {
     auto h = newReport(testDir() + "/held", 6, 4);
+    setFormat(*h, kFmtKind, kCellText, CellArea::cell(5, 4));
     toData(*h, 2);
     ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(5), 3, 2, 2), 0);
     ASSERT_EQ(h->SetCellValue(CellValue::ofText(QStringLiteral("x")), 5, 4, 1), 0);
