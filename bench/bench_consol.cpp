@@ -3,7 +3,9 @@
 // building and saving the same 365 documents in the same run
 // ("vs_libxml2", aim at most 3). Both sides save the way every save here
 // must: into a temporary file, flushed to disk, renamed into place; the
-// CPU ratio ("cpu_vs_libxml2") leaves the disk out.
+// CPU ratio ("cpu_vs_libxml2") leaves the disk out. Then the take-in of a
+// download file whose every item is an alias of the sample, at three
+// sample sizes: it may grow no faster than the aliases.
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -22,7 +24,10 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
+#include "fininterface/consolcommands.h"
 #include "fininterface/consolexchange.h"
+#include "platform/registry.h"
+#include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
 
 namespace {
@@ -166,5 +171,88 @@ void BM_WriteUploadFiles(benchmark::State& state) {
         state.counters["cpu_vs_libxml2"] = cpu / double(state.iterations()) / f.referenceCpu;
 }
 BENCHMARK(BM_WriteUploadFiles)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A new client report of aliases/10 rows by 10 columns made from its
+// sample and one download file naming every alias.
+void BM_TakeInAliases(benchmark::State& state) {
+    const int aliases = int(state.range(0));
+    const int rows = aliases / 10;
+    const qor::TraceHook quiet = qor::setTraceHook([](const QString&) {});
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        // The client's folders and settings stay inside the run's folder.
+        qputenv("QOR_HOME", QFile::encodeName(dir.path()));
+        qputenv("QOR_REGISTRY", QFile::encodeName(dir.path() + "/registry.ini"));
+        qor::Registry::writeString(CAppEnvironment::kInstallKey, "CurrentInstPath", dir.path());
+        const QString data = QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir());
+        const QString report = data + "/hbbb/Firm(002)/Monthly/Sheet.rep";
+        QString names, items;
+        for (int r = 1; r <= rows; ++r)
+            for (int c = 1; c <= 10; ++c) {
+                names += QStringLiteral("<SName>I%1_%2</SName><CellCoor>Sheet!%3%1</CellCoor>\n")
+                             .arg(r)
+                             .arg(c)
+                             .arg(QChar('A' + c - 1));
+                items += QStringLiteral("<I%1_%2>%3</I%1_%2>").arg(r).arg(c).arg(r * 10 + c);
+            }
+        QString months = QStringLiteral("<Period>");
+        for (int i = 0; i < 12; ++i) months += QStringLiteral("<M/>");
+        months += QStringLiteral("</Period>");
+        const auto write = [](const QString& path, const QString& text) {
+            QDir().mkpath(QFileInfo(path).path());
+            QFile f(path);
+            if (f.open(QIODevice::WriteOnly)) f.write(text.toUtf8());
+        };
+        write(data + "/hbbb/样表/Monthly.xml",
+              QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                             "<ReportData SampleID=\"M1\" SampleName=\"Sheet\">%1"
+                             "<Workbook xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">"
+                             "<Worksheet ss:Name=\"Sheet\"><Table ss:ExpandedColumnCount=\"10\" "
+                             "ss:ExpandedRowCount=\"%2\"/></Worksheet></Workbook>"
+                             "<SampleAlias>%3</SampleAlias></ReportData>\n")
+                  .arg(months)
+                  .arg(rows)
+                  .arg(names));
+        write(data + "/hbbb/Firm(002)/Monthly/download/2004-03-01.xml",
+              QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ReportData>"
+                             "<SampleData1>%1</SampleData1></ReportData>\n")
+                  .arg(items));
+        std::vector<std::unique_ptr<CQorsDoc>> docs;
+        CAppEnvironment::DocumentHooks hooks;
+        hooks.findOpen = [](const QString&) -> CQorsDoc* { return nullptr; };
+        hooks.create = [&docs]() -> CQorsDoc* {
+            auto d = std::make_unique<CQorsDoc>();
+            if (!d->Files().OnNewDocument()) return nullptr;
+            docs.push_back(std::move(d));
+            return docs.back().get();
+        };
+        CAppEnvironment::Instance().SetDocumentHooks(hooks);
+        qor::InstallConsolExchange();
+        qor::UiServices ui = qor::uiServices();
+        ui.messageBox = [](const qor::MessageRequest& m) { return m.defaultAnswer; };
+        const qor::UiServices previous = qor::installUiServices(ui);
+        state.ResumeTiming();
+
+        qor::consol::ConsolCommands commands([&docs] {
+            QList<CQorsDoc*> out;
+            for (auto& d : docs) out << d.get();
+            return out;
+        });
+        const bool opened = commands.OpenClientFile(report);
+
+        state.PauseTiming();
+        CellValue v;
+        if (!opened || docs.empty() || docs.back()->GetReport()->GetCellValue(&v, rows, 10, 1) ||
+            v.number != rows * 10 + 10)
+            state.SkipWithError("the take-in did not fill the last alias's cell");
+        for (auto& d : docs) d->Files().OnCloseDocument();
+        CAppEnvironment::Instance().SetDocumentHooks({});
+        qor::installUiServices(previous);
+        state.ResumeTiming();
+    }
+    qor::setTraceHook(quiet);
+}
+BENCHMARK(BM_TakeInAliases)->Arg(1500)->Arg(3000)->Arg(6000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -135,29 +135,48 @@ bool CConsolExchange::CreateFolders(const QString& reportPath) {
 }
 
 bool CConsolExchange::FindAliasCell(const QString& sheetName, const QString& alias, int* col,
-                                    int* row) const {
-    for (const XmlNode& group : ElementChildren(sampleRoot()))
-        if (group.tagName() == u"SampleAlias" &&
-            FindAliasInList(ElementChildren(group), sheetName, alias, col, row))
-            return true;
-    return false;
+                                    int* row) {
+    aliasCells(sheetName);
+    const auto it = m_aliasByName.constFind(alias);
+    if (it == m_aliasByName.cend() || !m_aliasCells[*it].col) return false;
+    *col = m_aliasCells[*it].col;
+    *row = m_aliasCells[*it].row;
+    return true;
 }
 
 const QList<CConsolExchange::AliasCell>& CConsolExchange::aliasCells(const QString& sheetName) {
-    // Every page of an upload run asks for the same cells: the sample is
-    // walked once per sheet.
+    // Every page of an upload run and every item of a take-in asks for the
+    // same cells: the sample is walked once per sheet. An alias owns the
+    // CellCoor elements between its SName and the next one; the first of
+    // them on this sheet, in the sample's order, is its cell.
     if (m_aliasSheet == sheetName && !sheetName.isEmpty()) return m_aliasCells;
     m_aliasCells.clear();
+    m_aliasByName.clear();
     m_aliasSheet = sheetName;
     for (const XmlNode& group : ElementChildren(sampleRoot())) {
         if (group.tagName() != u"SampleAlias") continue;
-        for (const XmlNode& name : ElementChildren(group)) {
-            if (name.tagName() != u"SName") continue;
-            AliasCell a;
-            a.alias = name.text().trimmed();
-            if (!FindAliasCell(sheetName, a.alias, &a.col, &a.row)) a.col = a.row = 0;
-            m_aliasCells << a;
+        qsizetype owner = -1;  // the first entry of the alias the cells belong to
+        for (const XmlNode& child : ElementChildren(group)) {
+            if (child.tagName() == u"SName") {
+                AliasCell a;
+                a.alias = child.text().trimmed();
+                owner = m_aliasByName.value(a.alias, m_aliasCells.size());
+                m_aliasByName.insert(a.alias, owner);
+                m_aliasCells << a;
+            } else if (owner >= 0 && child.tagName() == u"CellCoor" && !m_aliasCells[owner].col) {
+                int col = 0, row = 0;
+                if (MatchCellCoordinate(child.text().trimmed(), sheetName, &col, &row)) {
+                    m_aliasCells[owner].col = col;
+                    m_aliasCells[owner].row = row;
+                }
+            }
         }
+    }
+    // An alias named twice takes its first cell at each of its entries.
+    for (AliasCell& a : m_aliasCells) {
+        const AliasCell& first = m_aliasCells[m_aliasByName.value(a.alias)];
+        a.col = first.col;
+        a.row = first.row;
     }
     return m_aliasCells;
 }
@@ -595,13 +614,9 @@ bool CConsolExchange::SetCellFromElement(int row, int col, const XmlNode& elemen
     return false;
 }
 
-bool CConsolExchange::IsSampleAlias(const QString& alias) const {
-    for (const XmlNode& group : ElementChildren(sampleRoot())) {
-        if (group.tagName() != u"SampleAlias") continue;
-        for (const XmlNode& name : ElementChildren(group))
-            if (name.tagName() == u"SName" && name.text().trimmed() == alias) return true;
-    }
-    return false;
+bool CConsolExchange::IsSampleAlias(const QString& alias) {
+    aliasCells(m_strReportName);
+    return m_aliasByName.contains(alias);
 }
 
 void CConsolExchange::notTaken(const QString& what) {

@@ -31,7 +31,7 @@ public:
     bool CreateFolders(const QString& reportPath);
     // The alias rule over every SampleAlias element of the sample: first
     // match wins. Columns and rows from 1.
-    bool FindAliasCell(const QString& sheetName, const QString& alias, int* col, int* row) const;
+    bool FindAliasCell(const QString& sheetName, const QString& alias, int* col, int* row);
 
     // ---- taking in what the client sent down
     // Makes the folders and compares the sample with the local copy. 1
@@ -63,7 +63,7 @@ public:
     // among those not taken in).
     bool SetCellFromElement(int row, int col, const qor::XmlNode& element, int page);
     // True when some SName of the sample holds alias, whatever its sheet.
-    bool IsSampleAlias(const QString& alias) const;
+    bool IsSampleAlias(const QString& alias);
 
     // ---- saving
     int ValidateBeforeSave(CQorsDoc& doc) override;
@@ -107,6 +107,9 @@ private:
     };
     QList<AliasCell> m_aliasCells;
     QString m_aliasSheet;
+    // Every alias of the sample by name, with the index in m_aliasCells of
+    // its first SName: a take-in asks once per item it reads.
+    QHash<QString, qsizetype> m_aliasByName;
     // Where a table cell (as a CellCoor names it) stands on page through
     // the page's variable lines (page 0: the current page, as the format
     // calls read it); false when it cannot be placed.
