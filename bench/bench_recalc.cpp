@@ -1,7 +1,8 @@
 // Recalculation: a page of 20,000 chained formulas; one cell set (open,
 // set, recalculate, save) in reports of 1 to 2,000 pages whose format
 // holds totals over pages, against the same reports without them; a script
-// writing one cell on each of 1,000 pages; and a chain across 2,000 pages.
+// writing one cell on each of 1,000 pages, and a host doing the same
+// through the engine; and a chain across 2,000 pages.
 #include <benchmark/benchmark.h>
 
 #include <QTemporaryDir>
@@ -127,6 +128,29 @@ BENCHMARK(BM_LoopWritingEveryPage)
     ->ArgsProduct({{0, 1}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+
+// A host (the Reader) reading B3 and writing B4 on every page, then saving.
+void BM_HostLoopEveryPage(benchmark::State& state) {
+    constexpr int kPages = 1000;
+    const bool totals = state.range(0) != 0;
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/host.rep";
+    makeTotalsReport(path, kPages, totals);
+    for (auto _ : state) {
+        CReportHandle h(path);
+        CellValue v;
+        for (int k = 1; k <= kPages; ++k) {
+            if (h.GetCellValue(&v, 3, 2, k) != 0 ||
+                h.SetCellValue(CellValue::ofNumber(v.number + k), 4, 2, k) != 0) {
+                state.SkipWithError("read or write failed");
+                break;
+            }
+        }
+        if (h.Save() != 0) state.SkipWithError("save failed");
+    }
+    state.SetLabel(totals ? "with totals" : "without formulas");
+}
+BENCHMARK(BM_HostLoopEveryPage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Row r of column B reads B(r+1) of page r+1: a chain through every page
 // (pages x pages formula cells, since every page holds the chain), worked

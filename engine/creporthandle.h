@@ -279,6 +279,8 @@ private:
     uint16_t locateCell(int row, int col, const CSheetPage* page, CellSite* site) const;
     uint16_t readCell(const CSheetPage* page, int row, int col, CellValue* value,
                       QString* fullText) const;
+    // BringCurrent before a read of a cell (shown coordinates) a formula computes.
+    void bringCurrentFor(int row, int col, int page);
 
 public:
     // ---- table shape (format state; positions are stored rows and columns,

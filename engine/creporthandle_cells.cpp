@@ -352,9 +352,24 @@ uint16_t CReportHandle::SortPages(const QList<PageSortKey>& keys) {
 // ---------------------------------------------------------------------------
 // Cells and values
 
+// A cell no formula computes holds what was written into it: reading it
+// waits for nothing (a host reading one amount on each page after a write
+// would otherwise work out every total over the pages once per page).
+void CReportHandle::bringCurrentFor(int row, int col, int page) {
+    if (ValuesCurrent()) return;
+    if (!m_file->IsFormatEditing()) {
+        std::shared_ptr<CSheetPage> p;
+        CellSite site;
+        if (!pageFor(page, false, &p) && !locateCell(row, col, p.get(), &site) &&
+            !m_file->CellHasFormula(site.cell.row, site.cell.col))
+            return;
+    }
+    BringCurrent();
+}
+
 uint16_t CReportHandle::GetCellValue(CellValue* value, int row, int col, int page) {
     if (!m_file || !value) return kRefused;
-    BringCurrent();
+    bringCurrentFor(row, col, page);
     std::shared_ptr<CSheetPage> p;
     // Format state has no current page: what every page shares is shown.
     if (!(m_file->IsFormatEditing() && page == 0)) {
@@ -367,7 +382,7 @@ QString CReportHandle::GetCellText(int row, int col, int page, uint16_t* status)
     QString text;
     uint16_t s = kRefused;
     if (m_file) {
-        BringCurrent();
+        bringCurrentFor(row, col, page);
         std::shared_ptr<CSheetPage> p;
         s = m_file->IsFormatEditing() && page == 0 ? kOk : pageFor(page, false, &p);
         if (!s) s = readCell(p.get(), row, col, nullptr, &text);

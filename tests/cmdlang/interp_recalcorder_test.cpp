@@ -295,4 +295,17 @@ TEST_F(RecalcOrder, ReadingWhatNoFormulaComputesWorksNothingOut) {
     EXPECT_EQ(number(r, 12, 6, 4), 2 * 132);
     EXPECT_EQ(number(r, 6, 6, 4), 0);
     EXPECT_EQ(r->RecalcRuns(), before + 1);
+
+    // A host's read: an amount or a line waits for nothing, a formula's cell
+    // sees the write before it.
+    setNumber(r, 2, 5, 2, 1000);
+    CellValue v;
+    ASSERT_EQ(r->GetCellValue(&v, 1, 1, 4), 0);
+    EXPECT_EQ(v.number, 4);
+    ASSERT_EQ(r->GetCellValue(&v, 3, 3, 4), 0);
+    EXPECT_EQ(v.number, 40);
+    EXPECT_EQ(r->RecalcRuns(), before + 1);
+    ASSERT_EQ(r->GetCellValue(&v, 5, 4, 4), 0);
+    EXPECT_EQ(v.number, 11 * 78 - 22 + 1000);
+    EXPECT_EQ(r->RecalcRuns(), before + 2);
 }
