@@ -733,6 +733,9 @@ CReportFile::HeldCell CReportFile::FirstHeldCellInLine(int kind, uint16_t line,
         for (uint16_t i = 1; i <= across; ++i) {
             const uint16_t other = kind == 1 ? colOrigin(i) : rowOrigin(i);
             if (!other) continue;
+            // A formula's cell holds what its formula gives, worked out
+            // again on every line: nothing typed is hidden there.
+            if (kind == 1 ? CellHasFormula(line, i) : CellHasFormula(i, line)) continue;
             const CellSlot slot = kind == 1 ? page->Slot(stored, other) : page->Slot(other, stored);
             const bool held = (slot.flags & kSlotFormulaError) ||
                               (slot.isNumber() && !slot.isEmptyNumber()) ||

@@ -151,7 +151,7 @@ public:
     VarLinesLoss LastVarLinesLoss() const { return m_varLinesLoss; }
     // The first cell of row (kind 1) or column (kind 2) `line` of the
     // table as it now stands that holds a value, text or failed mark on a
-    // page; a row or column that becomes the variable area's would hide it
+    // page, a formula's cell aside; a row or column that becomes the variable area's would hide it
     // behind the area's lines. Page 0 when none does (or the line is
     // already the area's, or new); *status gets a page that does not read.
     struct HeldCell {

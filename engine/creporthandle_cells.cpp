@@ -594,7 +594,9 @@ uint16_t checkVarArea(CReportFile& f, int kind, int start, int extent) {
     }
     const AreaRecord line = kind == 1 ? AreaRecord{uint16_t(start), 1, uint16_t(start), h.cols}
                                       : AreaRecord{1, uint16_t(start), h.rows, uint16_t(start)};
-    if (f.AreaTouchesCombined(line) || f.AreaHasFormula(line)) return kBadVarArea;
+    if (f.AreaTouchesCombined(line)) return kBadVarArea;
+    // Named as the formula, which the clerk must move, not as its value.
+    if (f.AreaHasFormula(line)) return code(Status::FormulaVarAreaStart);
     for (const KeywordSlot& k : h.keywords) {
         if (!k.row || !k.col) continue;
         if ((kind == 1 && k.row == start) || (kind == 2 && k.col == start)) return kBadVarArea;

@@ -5,7 +5,9 @@
 // it was.
 #include <gtest/gtest.h>
 
+#include "engine/messages.h"
 #include "engine/reportlayout.h"
+#include "resources/stringids.h"
 #include "tests/common/reportfiles.h"
 #include "tests/common/testsupport.h"
 
@@ -126,6 +128,27 @@ TEST(QorTableShape, AnAreaOnARowHoldingValuesIsRefusedNamingTheCell) {
     const auto fine = define("1 4 4");
     EXPECT_EQ(fine.exitCode, 0) << fine.err.constData() << fine.out.constData();
     EXPECT_EQ(qorRun({"get", rep, "2", "3", "2"}).out.trimmed(), "5");
+}
+
+TEST(QorTableShape, AnAreaOnAFormulasRowIsRefusedForTheFormula) {
+    const QString dir = qortest::freshDir("qor-tableshape-formula");
+    const QString rep = dir + "/r.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "6", "--cols", "4", "--pages", "2"}).exitCode, 0);
+    for (const char* col : {"1", "2", "3"})
+        ASSERT_EQ(qorRun({"format", rep, "4", col, "kind", "number"}).exitCode, 0);
+    const auto run = [&](const QString& lines) {
+        return qorRun({"reader-script", "-"},
+                      QStringLiteral("OpenRep8File \"%1\"\n%2CloseFile\n").arg(rep, lines).toUtf8());
+    };
+    // Saved once, C4 holds what A4+B4 gives.
+    ASSERT_EQ(run("BeginDesign\nSetCurCell 4 3\nSetFormula \"A4+B4\"\nSave\n").exitCode, 0);
+    const QByteArray before = qortest::fileBytes(rep);
+    const auto r = run("BeginDesign\nSetVarArea 1 4 4\nSave\n");
+    const QString said = QString::fromUtf8(r.err + r.out);
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(said.contains(LoadErrorText(qor::str::kStatusVarAreaStartInFormula))) << said.toStdString();
+    EXPECT_FALSE(said.contains(QStringLiteral("有数据"))) << said.toStdString();
+    EXPECT_EQ(qortest::fileBytes(rep), before);
 }
 
 TEST(QorTableShape, FewerDecimalsOnAReportWithADamagedPageChangeNothing) {

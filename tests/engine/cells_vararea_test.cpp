@@ -294,3 +294,30 @@ TEST(VarArea, ATemplateWhoseAreaWouldHideValuesIsRefused) {
     ASSERT_EQ(h->EnterDataState(), 0);
     EXPECT_EQ(numberAt(*h, 3, 2, 2), 5);
 }
+
+// A formula's cell holds what its formula gives, no value to delete: a row
+// (column) with one is refused as the area for its formula, in those words,
+// and is no reason to name its cell as holding data.
+TEST(VarArea, AFormulasRowOrColumnIsRefusedForItsFormulaNotItsValue) {
+    auto h = newReport(testDir() + "/formularow", 6, 4);
+    CellArea c3 = CellArea::cell(3, 3);
+    ASSERT_EQ(h->SetAreaFormula(&c3, QStringLiteral("A3+B3")), 0);
+    toData(*h, 2);
+    EXPECT_EQ(numberAt(*h, 3, 3, 2), 0);  // worked out: 0, not empty
+    ASSERT_EQ(h->EnterFormatState(), 0);
+    CReportFile* f = h->GetReportFile();
+    EXPECT_EQ(f->FirstHeldCellInLine(1, 3).page, 0);
+    EXPECT_EQ(f->FirstHeldCellInLine(2, 3).page, 0);
+    const uint16_t inFormula = code(Status::FormulaVarAreaStart);
+    for (int kind : {1, 2}) {
+        int start = 3, extent = 4, k = kind;
+        EXPECT_EQ(h->AccessVarArea(1, &k, &start, &extent), inFormula) << kind;
+    }
+    // A value typed beside the formula is still named.
+    ASSERT_EQ(h->EnterDataState(), 0);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(1), 3, 1, 2), 0);
+    ASSERT_EQ(h->EnterFormatState(), 0);
+    const CReportFile::HeldCell held = f->FirstHeldCellInLine(1, 3);
+    EXPECT_EQ(held.page, 2);
+    EXPECT_EQ(held.col, 1);
+}
