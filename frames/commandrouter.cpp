@@ -115,6 +115,7 @@ bool CommandRouter::Execute(int id) {
         if (QAction* a = m_actions.value(id)) Update(a);
         return false;
     }
+    if (m_beforeRun && !m_beforeRun(id)) return false;
     bool ran = false;
     const QList<qor::ICommandTarget*> targets = passTargets();
     for (qsizetype i = firstAsked(id, targets); i < targets.size();

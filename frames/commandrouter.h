@@ -39,6 +39,10 @@ public:
     ~CommandRouter() override;
 
     void SetChain(Chain chain) { m_chain = std::move(chain); }
+    // Asked before a command that is on runs; false stops it (an entry
+    // under way that must be mended first).
+    using BeforeRun = std::function<bool(int id)>;
+    void SetBeforeRun(BeforeRun before) { m_beforeRun = std::move(before); }
     // Commands another router decides: a report edited in place inside
     // another leaves the container's commands (its 文件 and 窗口 groups) to
     // the container's window. Their actions, state and keys are that
@@ -92,6 +96,7 @@ signals:
 private:
 
     Chain m_chain;
+    BeforeRun m_beforeRun;
     QPointer<CommandRouter> m_outer;
     QSet<int> m_outerIds;
     QHash<int, Gate> m_gates;

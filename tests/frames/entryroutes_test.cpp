@@ -287,3 +287,52 @@ TEST_F(EntryRoutes, ARefusedEntryHoldsLocateSaveAndExit) {
 }
 
 }  // namespace
+
+namespace {
+
+// A command from the menu stores the bar's entry where it was typed before
+// it acts: 删除表页… of the page it was typed on takes the entry with the
+// page, and the page that comes forward keeps its own amount.
+TEST_F(EntryRoutes, AMenuCommandStoresTheBarsEntryBeforeItActs) {
+    CChildFrame* child = openReport();
+    CQorsDoc* doc = child->GetDocument();
+    key(Qt::Key_PageDown, Qt::ControlModifier);
+    clickCell(3, 2);
+    keys(QStringLiteral("44"));
+    key(Qt::Key_Return);
+    key(Qt::Key_PageUp, Qt::ControlModifier);
+    ASSERT_EQ(doc->ViewState().curPage, 1);
+    clickCell(3, 2);
+    typeInBar(QStringLiteral("222"));
+
+    answerDialogs = false;
+    QTimer poll;
+    poll.setInterval(10);
+    bool opened = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!d || opened) return;
+        opened = true;
+        d->findChild<QLineEdit*>(QStringLiteral("ctl1000"))->setText(QStringLiteral("1"));
+        d->findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+    });
+    poll.start();
+    frame->UpdateFrameState();
+    frametest::menuBarItem(frame->menuBar(), kCmdDeletePages)->trigger();
+    QApplication::processEvents();
+    poll.stop();
+    answerDialogs = true;
+    EXPECT_TRUE(opened);
+    frame->activateWindow();
+    QApplication::processEvents();
+    ASSERT_EQ(doc->GetReport()->GetPageCount(), 1);
+    EXPECT_EQ(frame->FormulaBar()->text(), QStringLiteral("44.00"));
+    clickCell(5, 3);
+    EXPECT_EQ(amount(doc, 3, 2), 44);
+
+    const QString rep = qortest::freshDir(QStringLiteral("entrybeforecommand")) + QStringLiteral("/r.rep");
+    save(rep);
+    EXPECT_EQ(StoredValue(rep, 1, 3, 2), QStringLiteral("44"));
+}
+
+}  // namespace
