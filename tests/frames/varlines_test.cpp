@@ -657,3 +657,28 @@ TEST_F(VarLines, CountsAndListsOfferWhatTheReportHoldsNow) {
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("pages:\\s+9999\n"))))
         << info.toStdString();
 }
+
+// The row just after the lines is no line: 插入行, 追加行 and 删除行 are all
+// greyed there with the reason, on the menu bar and on the cell menu, and
+// the lines and the total below them stay as they were.
+TEST_F(VarLines, TheRowJustAfterTheLinesTakesNoLineCommand) {
+    openReport(8, 4, 1, 3, 8, {{CellArea::cell(4, 3), QStringLiteral("GTOTAL(V_C)")}});
+    goTo(3, 3);
+    pick(kCmdAppendRows, count(2));
+    goTo(3, 3);
+    for (const char* v : {"1", "2", "3"}) type(QString::fromLatin1(v));
+    const QString reason = LoadErrorText(qor::str::kCellNotOnVarLine);
+    goTo(6, 3);
+    QMenu* menu = rightClick(6, 3);
+    ASSERT_NE(menu, nullptr);
+    for (int id : {kCmdInsertRows, kCmdAppendRows, kCmdDeleteRows}) {
+        EXPECT_FALSE(menuItem(menu, id)->isEnabled()) << id;
+        EXPECT_EQ(menuItem(menu, id)->statusTip(), reason) << id;
+        QAction* a = item(id);
+        EXPECT_FALSE(a->isEnabled()) << id;
+        EXPECT_EQ(a->statusTip(), reason) << id;
+    }
+    close(menu);
+    EXPECT_EQ(linesUsed(), 3);
+    EXPECT_EQ(amount(6, 3), 6);
+}
