@@ -8,6 +8,7 @@
 #include "cmdlang/lexer.h"
 #include "engine/cellformat.h"
 #include "engine/cells_round.h"
+#include "engine/celltypes.h"
 #include "engine/cells_varmap.h"
 #include "engine/creportfile.h"
 #include "engine/creporthandle.h"
@@ -169,15 +170,21 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
     const bool markup = ownXml || hasSuffix(target, "htm") || hasSuffix(target, "html");
     if (markup || hasSuffix(target, "xls")) {
         const QString kind = LoadErrorText(markup ? str::kLossUncarriedChars : str::kLossCharsReplaced);
-        const auto count = [markup](QStringView text) {
-            return markup ? UncarriedChars(text) : UnpairedSurrogates(text);
+        // The own XML carries a carriage return raw, as the system's files
+        // do, and every XML reader reads it as a line feed: the user hears
+        // which texts come back changed (of the part of each the file holds).
+        const QString returnsKind = LoadErrorText(str::kLossCarriageReturns);
+        const auto tally = [&](const QString& place, QStringView text, bool written) {
+            losses.add(kind, place, markup ? UncarriedChars(text) : UnpairedSurrogates(text));
+            if (ownXml && written && text.left(kCellValueTextChars).contains(u'\r'))
+                losses.add(returnsKind, place);
         };
         for (int r = 1; r <= h.rows; ++r)
             for (int c = 1; c <= h.cols; ++c)
                 if (cellFormatGet(report.GetReportFile()->Format().cellFormat(uint16_t(r), uint16_t(c)),
                                   kFmtKind) == kCellLabel)
-                    losses.add(kind, FormatCellRef(c - 1, r - 1),
-                               count(report.GetReportFile()->GetLabel(uint16_t(r), uint16_t(c))));
+                    tally(FormatCellRef(c - 1, r - 1), report.GetReportFile()->GetLabel(uint16_t(r), uint16_t(c)),
+                          true);
         for (int p : written) {
             const std::shared_ptr<CSheetPage> page = report.GetPage(p);
             if (!page) continue;
@@ -185,21 +192,21 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
             for (int r = 1; r <= h.rows; ++r)
                 for (int c = 1; c <= h.cols; ++c)
                     if (page->Slot(uint16_t(r), uint16_t(c)).isText())
-                        losses.add(kind, CellPlace(p, ShownRowOf(h, used, r), ShownColOf(h, used, c)),
-                                   count(page->Text(uint16_t(r), uint16_t(c))));
+                        tally(CellPlace(p, ShownRowOf(h, used, r), ShownColOf(h, used, c)),
+                              page->Text(uint16_t(r), uint16_t(c)), true);
             const SlotGrid& lines = page->VarLines();
             for (uint32_t line = 0; varArea && line < lines.lines(); ++line)
                 for (uint16_t pos = 0; pos < lines.lineLength(); ++pos) {
                     if (!lines.slot(line, pos).isText()) continue;
                     const int at = h.varStart + int(line);
-                    losses.add(kind, h.varKind == 1 ? CellPlace(p, at, pos + 1) : CellPlace(p, pos + 1, at),
-                               count(lines.text(line, pos)));
+                    tally(h.varKind == 1 ? CellPlace(p, at, pos + 1) : CellPlace(p, pos + 1, at),
+                          lines.text(line, pos), true);
                 }
             for (int slot = 0; slot <= 6; ++slot) {
                 KeywordValue v;
+                const KeywordSlot& at = h.keywords[size_t(slot)];
                 if (report.GetPageKeyword(slot, &v, p) == 0 && v.kind == 2)
-                    losses.add(kind, LoadErrorText(str::kXmlPageKeyword).arg(p).arg(slot),
-                               count(v.text));
+                    tally(LoadErrorText(str::kXmlPageKeyword).arg(p).arg(slot), v.text, at.row > 0 && at.col > 0);
             }
         }
     }

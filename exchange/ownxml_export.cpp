@@ -528,7 +528,21 @@ void Writer::write(XmlStreamWriter& out, const QString& reportName) {
     auto fontName = [&](int code) {
         return code >= 0 && code < 16 ? fontNames[size_t(code)] : FontName(code);
     };
-    auto put = [&](int child, QStringView text) { out.textElement(tag[size_t(child)], text); };
+    // A reader drops a text of blanks alone as layout between elements
+    // unless the element says it keeps blanks; here it is a cell's value.
+    const auto blank = [](QChar c) {
+        return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+    };
+    auto put = [&](int child, QStringView text) {
+        if (text.isEmpty() || !std::all_of(text.begin(), text.end(), blank)) {
+            out.textElement(tag[size_t(child)], text);
+            return;
+        }
+        out.startElement(tag[size_t(child)]);
+        out.setAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
+        out.text(text);
+        out.endElement();
+    };
     auto putInt = [&](int child, long long v) {
         out.textElement(tag[size_t(child)], IntText(v).view());
     };

@@ -356,6 +356,8 @@ public:
     // A child element that holds only the text (nothing when it is empty).
     void textElement(const Name& name, QStringView text);
     void textElement(const Name& name, QLatin1StringView text);
+    // Text inside the element open now.
+    void text(QStringView text);
 
     // Ends the open elements; the document as toBytes() gives it. Writing
     // after that throws.

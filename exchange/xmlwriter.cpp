@@ -830,6 +830,14 @@ void XmlStreamWriter::textElement(const Name& name, QLatin1StringView text) {
     afterWrite();
 }
 
+void XmlStreamWriter::text(QStringView text) {
+    if (d_->openEnds.empty())
+        throw XmlError(XmlError::HierarchyRequest, QStringLiteral("text outside the document element"));
+    beforeChild();
+    if (!text.isEmpty()) d_->text(text.utf16(), text.size(), false);
+    afterWrite();
+}
+
 QByteArray XmlStreamWriter::toBytes() {
     XmlStreamWriterState& d = *d_;
     if (d.file)

@@ -169,3 +169,62 @@ TEST(QorXmlVerbs, AVariableAreaAndTheFormulasReadingItAreNamed) {
 }
 
 }  // namespace
+
+namespace {
+
+// A text of blanks alone is a value: it comes back from the file as it
+// went, whatever reader keeps or drops layout blanks. A carriage return is
+// written as the system's files carry it, and every XML reader reads it as
+// a line feed: the export says which texts come back so.
+TEST(QorXmlVerbs, BlankTextsComeBackAndCarriageReturnsAreNamed) {
+    const QString dir = qortest::freshDir("qor-xml-blanks");
+    const QString rep = dir + "/src.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "8", "--cols", "2", "--pages", "2"}).exitCode, 0);
+    const QStringList texts{"   ", "\t", "a\nb", "a\r\nb", "a\rb", "\r\n", " x "};
+    for (int r = 1; r <= int(texts.size()); ++r) {
+        ASSERT_EQ(qorRun({"format", rep, QString::number(r), "1", "kind", "text"}).exitCode, 0);
+        for (const char* page : {"1", "2"}) {
+            auto set = qorRun({"set", rep, page, QString::number(r), "1", texts[r - 1], "--text"});
+            ASSERT_EQ(set.exitCode, 0) << set.err.constData();
+        }
+    }
+    ASSERT_EQ(qorRun({"format", rep, "8", "1", "kind", "label"}).exitCode, 0);
+    auto label = qortest::run(QStringLiteral(QOR_APP_BINARY), {"reader-script", "-"},
+                              "OpenRep8File \"" + rep.toUtf8() +
+                                  "\"\nBeginDesign\nSetCurCell 8 1\nSetData \"  \"\nSave\nCloseFile\n");
+    ASSERT_EQ(label.exitCode, 0) << label.out.constData();
+
+    const QString xml = dir + "/out.xml";
+    auto ex = qorRun({"export-xml", rep, xml});
+    EXPECT_EQ(ex.exitCode, 3) << ex.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(ex.err).contains(
+        QStringLiteral("回车（CR）读回时成为换行（LF）的文本：共6处，第一处在第1页第4行第1列")))
+        << ex.err.constData();
+    EXPECT_EQ(ex.err.count("left out:"), 1) << ex.err.constData();
+    if (qortest::havePythonModule("xml")) {
+        auto py = qortest::python(
+            "import sys, xml.etree.ElementTree as E\n"
+            "text = open(sys.argv[1], 'rb').read().decode('gb18030').split('?>', 1)[1]\n"
+            "for c in E.fromstring(text).iter('cell_property'):\n"
+            "    if c.findtext('start_col') == '1':\n"
+            "        print(repr([v.text or '' for v in c.findall('cell_value')]))\n",
+            {xml});
+        ASSERT_EQ(py.exitCode, 0) << py.err.constData();
+        EXPECT_TRUE(py.out.contains("['', '   ', '   ']")) << py.out.constData();
+        EXPECT_TRUE(py.out.contains("['', '\\t', '\\t']")) << py.out.constData();
+        EXPECT_TRUE(py.out.contains("['  ', '  ', '  ']")) << py.out.constData();
+    }
+
+    const QString back = dir + "/back.rep";
+    auto im = qorRun({"import-xml", xml, back});
+    ASSERT_EQ(im.exitCode, 0) << im.err.constData();
+    const QStringList cameBack{"   ", "\t", "a\nb", "a\nb", "a\nb", "\n", " x "};
+    for (int r = 1; r <= int(cameBack.size()); ++r)
+        for (const char* page : {"1", "2"}) {
+            auto get = qorRun({"get", back, page, QString::number(r), "1"});
+            EXPECT_EQ(QString::fromUtf8(get.out), cameBack[r - 1] + "\n") << r << " " << page;
+        }
+    EXPECT_EQ(qorRun({"get", back, "1", "8", "1"}).out, "  \n");
+}
+
+}  // namespace
