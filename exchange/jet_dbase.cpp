@@ -807,6 +807,9 @@ void DBaseWriter::add(const QVariantList& row) {
             if (!lossless)
                 o.losses.add(LoadErrorText(str::kLossCharactersOutside936), o.place(c),
                              qor::CharactersOutsideCp936(t));
+            // A field is padded with blanks, so a reader cannot tell the
+            // text's own blanks at its end from the padding.
+            if (b.endsWith(' ')) o.losses.add(LoadErrorText(str::kLossTrailingBlanks), o.place(c));
             ok = b.isEmpty() ? DBFWriteNULLAttribute(h, r, c) : DBFWriteStringAttribute(h, r, c, b.constData());
         }
         if (!ok) throw JetError(LoadErrorText(str::kCannotWriteDbaseRecord).arg(r + 1).arg(o.path));

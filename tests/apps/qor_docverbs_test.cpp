@@ -307,6 +307,41 @@ TEST(QorConvert, RoundTripsKeepEveryValueOrNameWhatTheyLeftOut) {
     EXPECT_EQ(err(html).count("left out:"), 2) << err(html).toStdString();
 }
 
+// Blanks and line ends of a text go into every data file and workbook and
+// come back as they went; a dBASE field pads a text with blanks, so the
+// blanks a text ends in cannot come back and are named.
+TEST(QorConvert, BlanksAndLineEndsOfTextsComeBackOrAreNamed) {
+    const QString dir = qortest::freshDir("convert-blanks");
+    const QStringList texts{"trail  ", "   ", " lead", "a\r\nb", "a\rb", "a\nb", "a\tb"};
+    ASSERT_EQ(qor(dir, "new t.rep --rows 7 --cols 1 --pages 1").exitCode, 0);
+    for (int r = 1; r <= int(texts.size()); ++r) {
+        const QString row = QString::number(r);
+        ASSERT_EQ(qor(dir, "format t.rep " + row + " 1 kind text").exitCode, 0);
+        const auto set = qortest::run(QStringLiteral(QOR_APP_BINARY),
+                                      {"set", dir + "/t.rep", "1", row, "1", texts[r - 1], "--text"});
+        ASSERT_EQ(set.exitCode, 0) << set.err.constData();
+    }
+    for (const QString type : {"dbf", "csv", "txt", "mdb", "wk4", "xls", "xlsx"}) {
+        SCOPED_TRACE(type.toStdString());
+        const auto to = qor(dir, "convert t.rep t." + type);
+        const bool padded = type == "dbf";
+        EXPECT_EQ(to.exitCode, padded ? 3 : 0) << err(to).toStdString();
+        EXPECT_EQ(err(to).contains(QStringLiteral(
+                      "结尾有空格的文本（dBASE字段用空格补齐，读回时没有这些空格）：共2处，第一处在第1条记录的字段“A”")),
+                  padded)
+            << err(to).toStdString();
+        const auto back = qor(dir, "convert t." + type + " " + type + ".rep");
+        ASSERT_EQ(back.exitCode, 0) << err(back).toStdString();
+        for (int r = 1; r <= int(texts.size()); ++r) {
+            QString want = texts[r - 1];
+            if (padded) while (want.endsWith(u' ')) want.chop(1);
+            const auto get = qortest::run(QStringLiteral(QOR_APP_BINARY),
+                                          {"get", dir + "/" + type + ".rep", "1", QString::number(r), "1"});
+            EXPECT_EQ(QString::fromUtf8(get.out), want + "\n") << r;
+        }
+    }
+}
+
 TEST(QorConvert, ValuesOnlyIsForBinaryWorkbooksAlone) {
     const QString dir = qortest::freshDir("convert-values-only");
     ASSERT_EQ(qor(dir, "new r.rep --pages 1").exitCode, 0);
