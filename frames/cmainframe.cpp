@@ -99,18 +99,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(m_mdi);
 
     m_router.SetChain([this] { return chain(); });
-    // What was typed for a cell is stored there before any command acts:
-    // a command that moves lines or pages, or reads the cells, would
-    // otherwise leave the entry to land later on whatever cell or page then
-    // stands where it was typed. A refused entry holds the command, with
-    // the focus back where it waits to be mended.
-    m_router.SetBeforeRun([this](int id) {
-        // The bar's own confirm and cancel decide the entry themselves.
-        if (id == kCmdInputConfirm || id == kCmdInputCancel) return true;
-        CChildFrame* child = ActiveChartFrame() ? nullptr : ActiveChild();
-        if (!child || (m_inPlaceFrame && child->isAncestorOf(m_inPlaceFrame))) return true;
-        return child->CommitPendingEntry(true);
-    });
+    m_router.SetBeforeRun([this](int id) { return storeActiveEntry(id); });
     m_router.SetReasons(BuiltinMenuTable().reasons);
     m_router.SetCaptions(BuiltinMenuTable().captions);
     m_router.SetGate(kCmdCellFormula, [this](CommandState& s) {
@@ -314,6 +303,12 @@ void CMainFrame::fillWindowList(QMenu* menu) {
         connect(a, &QAction::triggered, this, [this, child] { m_mdi->setActiveSubWindow(child); });
         menu->addAction(a);
     }
+}
+
+bool CMainFrame::storeActiveEntry(int id) {
+    CChildFrame* child = ActiveChartFrame() ? nullptr : ActiveChild();
+    if (!child || (m_inPlaceFrame && child->isAncestorOf(m_inPlaceFrame))) return true;
+    return child->StoreEntryBeforeCommand(id);
 }
 
 QMenu* CMainFrame::ShowContextMenu(int menuId, QPoint globalPos) {

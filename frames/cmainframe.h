@@ -237,6 +237,10 @@ private:
     void createMenus();
     QMenu* buildMenu(const QList<MenuEntry>& entries, const QString& title);
     void fillWindowList(QMenu* menu);
+    // The active report stores what was typed for it before command `id`
+    // acts (see CReportFrame::StoreEntryBeforeCommand); a report edited in
+    // place inside it keeps its own. False: the entry was refused.
+    bool storeActiveEntry(int id);
     void switchMenu(int menuId);
     void clearUserMenuWidgets();
     CChildFrame* addChild(std::unique_ptr<CQorsDoc> doc);

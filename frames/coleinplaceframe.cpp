@@ -97,6 +97,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
             s.enabled = false;
         }
     });
+    m_router.SetBeforeRun([this](int id) { return StoreEntryBeforeCommand(id); });
     connect(&m_router, &CommandRouter::commandExecuted, this, [this] { UpdateFrameState(); });
 
     m_view = new CQorsView(m_doc.get(), this);

@@ -68,6 +68,11 @@ bool CReportFrame::CommitPendingEntry(bool stay) {
     return true;
 }
 
+bool CReportFrame::StoreEntryBeforeCommand(int id) {
+    if (id == qor::cmd_ids::kCmdInputConfirm || id == qor::cmd_ids::kCmdInputCancel) return true;
+    return CommitPendingEntry(true);
+}
+
 void CReportFrame::refreshAfterStateChange() {
     publishPages();
     for (CQorsView* v : FrameViews()) {

@@ -49,6 +49,14 @@ public:
     // where it was typed, and with stay the focus goes back to it, for
     // whatever was to follow (a save, a close) must not go on over it.
     bool CommitPendingEntry(bool stay = false);
+    // Asked before a command of this window's router acts: what was typed
+    // for a cell is stored there first, for a command that moves lines or
+    // pages, or reads the cells, would otherwise leave the entry to land
+    // later on whatever cell or page then stands where it was typed. A
+    // refused entry holds the command (false), the focus back where it
+    // waits to be mended. The bar's own confirm and cancel decide the
+    // entry themselves.
+    bool StoreEntryBeforeCommand(int id);
 
 protected:
     // The report, the view that has (or last had) the focus, and every

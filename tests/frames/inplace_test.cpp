@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QKeyEvent>
 #include <QMainWindow>
@@ -15,7 +16,11 @@
 
 #include "chartui/chartui.h"
 #include "document/cqorsdoc.h"
+#include "document/cmd_dialogs.h"
 #include "document/dialogregistry.h"
+#include "engine/cellformat.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "frames/coleinplaceframe.h"
 #include "frames/coletrackbar.h"
 #include "frames/menutable.h"
@@ -26,6 +31,7 @@
 #include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
 #include "tests/common/testsupport.h"
+#include "platform/uiservices.h"
 #include "view/formulabar.h"
 
 using namespace qor::cmd_ids;
@@ -363,6 +369,82 @@ TEST_F(InPlaceTest, DeactivatingStoresAnEditedReportAndAPendingEntry) {
     frame->Deactivate();
     EXPECT_EQ(site.stores, 1);
     EXPECT_EQ(site.storedA1, u"abc");
+}
+
+// A command of the frame's own stores the formula bar's entry where it was
+// typed before it acts, as the main window's commands do: 删除表页 of the
+// page it was typed on takes the entry with the page, and the page that
+// comes forward keeps its own amount. An entry the cell refuses holds the
+// command and waits in the bar.
+TEST_F(InPlaceTest, AFrameCommandStoresTheBarsEntryBeforeItActs) {
+    CQorsDoc* doc = frame->GetDocument();
+    CReportHandle* report = doc->GetReport();
+    int32_t number = kCellNumber;
+    const CellArea all = CellArea::area(1, 1, 4, 4);
+    ASSERT_EQ(report->AccessAreaFormat(1, qor::kFmtKind, &number, &all), 0);
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
+    ASSERT_EQ(report->AppendRowColPage(2, 2), 0);
+    CellValue v;
+    v.kind = kCellNumber;
+    v.number = 44;
+    ASSERT_EQ(report->SetCellValue(v, 1, 1, 2), 0);
+    doc->UpdateAllViews(CQorsDoc::kHintState);
+    ASSERT_EQ(doc->ViewState().curPage, 1);
+    const auto onPage = [&](int page) {
+        CellValue got;
+        return report->GetCellValue(&got, 1, 1, page) == 0 ? got.number : -1.0;
+    };
+    QStringList messages;
+    qor::UiServices ui;
+    ui.messageBox = [&](const qor::MessageRequest& r) {
+        messages << r.text;
+        return r.defaultAnswer;
+    };
+    const qor::UiServices previous = qor::installUiServices(ui);
+    int asked = 0;
+    qor::ScopedDialog<qor::DeleteDlgMembers> deleteDialog([&](const qor::DeleteDlgMembers& m) {
+        ++asked;
+        qor::DeleteDlgMembers answer = m;
+        answer.list = QStringLiteral("1");
+        return std::optional<qor::DeleteDlgMembers>(answer);
+    });
+    CFormulaBar* bar = frame->EditBar()->FormulaBar();
+    QAction* deletePages = frame->Router().Action(kCmdDeletePages);
+    const auto typeInBar = [&](const QString& text) {
+        frame->GetActiveView()->Scroll().GoToCell(0, 0);
+        bar->setFocus();
+        QTest::keyClick(bar, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(bar, text);
+        frame->UpdateFrameState();
+    };
+
+    typeInBar(QStringLiteral("42"));
+    deletePages->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(asked, 1);
+    ASSERT_EQ(report->GetPageCount(), 2);
+    EXPECT_EQ(bar->text(), QStringLiteral("44.00"));
+    // Leaving the bar stores nothing more.
+    frame->GetActiveView()->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(onPage(1), 44);
+    EXPECT_EQ(onPage(2), 0);
+
+    // Text pasted into the number cell: told, and no page goes.
+    QApplication::clipboard()->setText(QStringLiteral("abc"));
+    typeInBar(QStringLiteral("7"));
+    QTest::keyClick(bar, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(bar->text(), QStringLiteral("7abc"));
+    deletePages->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(report->GetPageCount(), 2);
+    EXPECT_EQ(messages,
+              QStringList{LoadErrorText(qor::str::kEnterNumberCellUnchanged).arg(QStringLiteral("7abc"))});
+    EXPECT_EQ(bar->text(), QStringLiteral("7abc"));
+    EXPECT_EQ(QApplication::focusWidget(), bar);
+    EXPECT_EQ(onPage(1), 44);
+    qor::installUiServices(previous);
 }
 
 TEST(InPlaceContainer, AContainerWindowDocksTheBarsAndGetsThemBackClean) {
