@@ -300,7 +300,12 @@ void CMainFrame::fillWindowList(QMenu* menu) {
                                                 : QDir::toNativeSeparators(path)));
         a->setCheckable(true);
         a->setChecked(child == ActiveChild());
-        connect(a, &QAction::triggered, this, [this, child] { m_mdi->setActiveSubWindow(child); });
+        connect(a, &QAction::triggered, this, [this, child] {
+            // Like a command, the switch waits for an entry the report
+            // left would refuse: going on would drop what was typed.
+            if (child != ActiveChild() && !storeActiveEntry(0)) return;
+            m_mdi->setActiveSubWindow(child);
+        });
         menu->addAction(a);
     }
 }

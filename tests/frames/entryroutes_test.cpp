@@ -107,6 +107,20 @@ protected:
         clickCell(3, 2);
         return child;
     }
+    // The 窗口 menu opened with its key, the other report (the item not
+    // ticked) picked by its mnemonic, as the keyboard does.
+    void chooseOtherWindow() {
+        QTest::keyClick(frame.get(), Qt::Key_W, Qt::AltModifier);
+        QApplication::processEvents();
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        QAction* item = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->property("windowList").toBool() && !a->isChecked()) item = a;
+        ASSERT_NE(item, nullptr);
+        QTest::keyClick(menu, Qt::Key(item->text().at(1).toLatin1()));
+        QApplication::processEvents();
+    }
     void save(const QString& rep) {
         files = {rep};
         view()->setFocus();
@@ -151,18 +165,7 @@ TEST_F(EntryRoutes, TheFormulaBarEntryIsStoredWhicheverWayTheClerkLeavesIt) {
     QApplication::processEvents();
     clickCell(5, 2);
     typeInBar(QStringLiteral("123"));
-    QTest::keyClick(frame.get(), Qt::Key_W, Qt::AltModifier);
-    QApplication::processEvents();
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    ASSERT_NE(menu, nullptr);
-    // The other report is the item not ticked; its mnemonic picks it, as
-    // the keyboard does.
-    QAction* item = nullptr;
-    for (QAction* a : menu->actions())
-        if (a->property("windowList").toBool() && !a->isChecked()) item = a;
-    ASSERT_NE(item, nullptr);
-    QTest::keyClick(menu, Qt::Key(item->text().at(1).toLatin1()));
-    QApplication::processEvents();
+    chooseOtherWindow();
     EXPECT_EQ(frame->ActiveChild(), second);
     EXPECT_EQ(amount(doc, 5, 2), 123);
     // Typed in the other report, it goes there and nowhere else.
@@ -333,6 +336,37 @@ TEST_F(EntryRoutes, AMenuCommandStoresTheBarsEntryBeforeItActs) {
     const QString rep = qortest::freshDir(QStringLiteral("entrybeforecommand")) + QStringLiteral("/r.rep");
     save(rep);
     EXPECT_EQ(StoredValue(rep, 1, 3, 2), QStringLiteral("44"));
+}
+
+// Another report chosen from the 窗口 list waits, as a command does, for an
+// entry the report left refuses: the refusal is told, the report stays in
+// front with the entry in the bar, and once mended the switch stores it.
+TEST_F(EntryRoutes, ARefusedEntryHoldsTheSwitchFromTheWindowList) {
+    CChildFrame* first = openReport();
+    CChildFrame* second = openReport();
+    frame->MdiArea()->setActiveSubWindow(first);
+    QApplication::processEvents();
+    clickCell(5, 2);
+    QApplication::clipboard()->setText(QStringLiteral("abc"));
+    typeInBar(QStringLiteral("9"));
+    key(Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(frame->FormulaBar()->text(), QStringLiteral("9abc"));
+
+    messages.clear();
+    chooseOtherWindow();
+    EXPECT_EQ(messages, QStringList{LoadErrorText(qor::str::kEnterNumberCellUnchanged)
+                                        .arg(QStringLiteral("9abc"))});
+    EXPECT_EQ(frame->ActiveChild(), first);
+    EXPECT_EQ(frame->FormulaBar()->text(), QStringLiteral("9abc"));
+    EXPECT_EQ(QApplication::focusWidget(), frame->FormulaBar());
+    EXPECT_EQ(amount(first->GetDocument(), 5, 2), -1);
+
+    QTest::keyClick(frame->FormulaBar(), Qt::Key_End);
+    for (int i = 0; i < 3; ++i) QTest::keyClick(frame->FormulaBar(), Qt::Key_Backspace);
+    chooseOtherWindow();
+    EXPECT_EQ(frame->ActiveChild(), second);
+    EXPECT_EQ(amount(first->GetDocument(), 5, 2), 9);
+    EXPECT_EQ(amount(second->GetDocument(), 5, 2), -1);
 }
 
 }  // namespace
