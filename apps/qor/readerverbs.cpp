@@ -572,8 +572,17 @@ bool parseScriptLine(const QString& line, ReaderScriptCall* call, QString* error
                     break;
                 }
                 if (c == QLatin1Char('\\') && i < n) {
+                    // The escapes the output writes read back as what they
+                    // stand for, so a text printed can be sent again.
                     const QChar e = line[i++];
-                    word += e == QLatin1Char('n') ? QChar(QLatin1Char('\n')) : e;
+                    if (e == QLatin1Char('n'))
+                        word += QChar(QLatin1Char('\n'));
+                    else if (e == QLatin1Char('r'))
+                        word += QChar(QLatin1Char('\r'));
+                    else if (e == QLatin1Char('0'))
+                        word += QChar(u'\0');
+                    else
+                        word += e;
                 } else {
                     word += c;
                 }

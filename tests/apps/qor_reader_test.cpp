@@ -324,4 +324,26 @@ TEST(QorReader, ATextWithANulIsRefusedAndTheOutputGoesOn) {
     EXPECT_TRUE(named.out.contains("GetPages: ok=")) << named.out.toStdString();
 }
 
+// What GetData prints can be sent back: a quote, a backslash and the line
+// ends a text holds are escaped one way on output and read the same way in.
+TEST(QorReader, AQuotedTextPrintedComesBackWhole) {
+    const QString dir = qortest::freshDir("qor-reader-escapes");
+    const QString path = dir + "/r.rep";
+    makeReport(path);
+    const QByteArray escaped = R"("他说\"好\" a\\b\r\nc")";
+    const QByteArray script = QStringLiteral("OpenRep8File \"%1\"\nSetCurCell 2 3\n").arg(path).toUtf8() +
+                              "SetData " + escaped + "\nGetData\nSetData \"x\\0y\"\nGetData\nSave\nCloseFile\n";
+    qortest::writeFile(dir + "/esc.txt", script);
+    const auto ran = qor({"reader-script", dir + "/esc.txt"});
+    const QByteArray back = "GetData: ok=true value=" + escaped + "\n";
+    EXPECT_EQ(ran.out.count(back), 2) << ran.out.toStdString();
+    EXPECT_TRUE(ran.out.contains("SetData: ok=false")) << ran.out.toStdString();
+
+    CReportHandle h(path);
+    ASSERT_TRUE(h.IsOpen());
+    CellValue v;
+    ASSERT_EQ(h.GetCellValue(&v, 2, 3, 1), 0);
+    EXPECT_EQ(v.text, QStringLiteral("他说\"好\" a\\b\r\nc"));
+}
+
 }  // namespace
