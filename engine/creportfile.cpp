@@ -480,6 +480,7 @@ void CReportFile::CommitFormatEdit() {
     }
     m_editRemap = RemapMatrix::identity(h.rows, h.cols);
     roundToFewerDecimals(before, step);
+    clearFailuresOfRemovedFormulas(before, step);
     // Formulas, kinds, labels, keyword names or the shape changed: whatever
     // any formula read may read differently now. Entering and leaving
     // format state without such a change leaves the values as they are.
@@ -498,6 +499,40 @@ bool roundSlot(CellSlot* s, int decimals) {
 
 }  // namespace
 
+template <class Change>
+bool CReportFile::changeSlotsOnEveryPage(const std::vector<TableCell>& cells, Change change) {
+    const ReportHeader& h = m_format.header;
+    bool changed = false;
+    for (int p = 1; p <= PageCount(); ++p) {
+        const std::shared_ptr<CSheetPage> page = Page(p);
+        if (!page) continue;
+        for (size_t i = 0; i < cells.size(); ++i) {
+            const TableCell& cell = cells[i];
+            const bool varRow = h.varKind == 1 && cell.row == h.varStart;
+            const bool varCol = h.varKind == 2 && cell.col == h.varStart;
+            if (varRow || varCol) {
+                const uint16_t index = uint16_t((varRow ? cell.col : cell.row) - 1);
+                const SlotGrid& lines = page->VarLines();
+                if (index >= lines.lineLength()) continue;
+                for (uint32_t line = 0; line < lines.lines(); ++line) {
+                    CellSlot s = lines.slot(line, index);
+                    if (change(i, &s)) {
+                        page->MutableVarLines().setSlot(line, index, s);
+                        changed = true;
+                    }
+                }
+                continue;
+            }
+            CellSlot s = page->Slot(cell.row, cell.col);
+            if (change(i, &s)) {
+                page->SetSlot(cell.row, cell.col, s);
+                changed = true;
+            }
+        }
+    }
+    return changed;
+}
+
 // A cell holds its number to the decimals it shows: when a format edit cuts
 // them, every page's number there is rounded, so what the cell shows, what
 // its totals add, what an export writes and what the file keeps stay one
@@ -506,11 +541,8 @@ void CReportFile::roundToFewerDecimals(const ReportFormat& before, const RemapMa
     // No format word written since the edit began: nothing can be cut.
     if (m_format.cellFormats.sharesWith(before.cellFormats)) return;
     const ReportHeader& h = m_format.header;
-    struct Cut {
-        uint16_t row, col;
-        int decimals;
-    };
-    std::vector<Cut> cuts;
+    std::vector<TableCell> cuts;
+    std::vector<int> decimals;
     for (uint16_t r = 1; r <= h.rows && r <= step.rows(); ++r) {
         const uint16_t oldRow = step.rowOrigin[r - 1u];
         if (!oldRow || oldRow > before.header.rows) continue;
@@ -519,35 +551,55 @@ void CReportFile::roundToFewerDecimals(const ReportFormat& before, const RemapMa
             if (!oldCol || oldCol > before.header.cols) continue;
             const int now = cellShownDecimals(m_format.cellFormat(r, c));
             const int was = cellShownDecimals(before.cellFormat(oldRow, oldCol));
-            if (now >= 0 && was >= 0 && now < was) cuts.push_back({r, c, now});
+            if (now >= 0 && was >= 0 && now < was) {
+                cuts.push_back({r, c});
+                decimals.push_back(now);
+            }
         }
     }
     if (cuts.empty()) return;
-    for (int p = 1; p <= PageCount(); ++p) {
-        const std::shared_ptr<CSheetPage> page = Page(p);
-        if (!page) continue;
-        for (const Cut& cut : cuts) {
-            const bool varRow = h.varKind == 1 && cut.row == h.varStart;
-            const bool varCol = h.varKind == 2 && cut.col == h.varStart;
-            if (varRow || varCol) {
-                const uint16_t index = uint16_t((varRow ? cut.col : cut.row) - 1);
-                const SlotGrid& lines = page->VarLines();
-                for (uint32_t line = 0; line < lines.lines(); ++line) {
-                    CellSlot s = lines.slot(line, index);
-                    if (index < lines.lineLength() && roundSlot(&s, cut.decimals)) {
-                        page->MutableVarLines().setSlot(line, index, s);
-                        m_numbersRounded = true;
-                    }
-                }
-                continue;
-            }
-            CellSlot s = page->Slot(cut.row, cut.col);
-            if (roundSlot(&s, cut.decimals)) {
-                page->SetSlot(cut.row, cut.col, s);
-                m_numbersRounded = true;
-            }
+    if (changeSlotsOnEveryPage(cuts,
+                               [&](size_t i, CellSlot* s) { return roundSlot(s, decimals[i]); }))
+        m_numbersRounded = true;
+}
+
+// A formula that failed marks its cell's value as no amount. Once the
+// formula is gone nothing will work the cell out again, and the mark would
+// stay until a value is typed there: it goes with the formula. Marks that
+// are not a failure of the cell's own formula (a total that left out a
+// failed value, a copied page) were not written as its result and stay.
+void CReportFile::clearFailuresOfRemovedFormulas(const ReportFormat& before,
+                                                 const RemapMatrix& step) {
+    if (before.formulas.empty() || (step.isIdentity() && before.formulas == m_format.formulas))
+        return;
+    // Where each old row and column now stands (0: gone).
+    std::vector<uint16_t> rowNow(size_t(before.header.rows) + 1, 0);
+    std::vector<uint16_t> colNow(size_t(before.header.cols) + 1, 0);
+    const auto place = [](const std::vector<uint16_t>& origin, std::vector<uint16_t>* now) {
+        for (size_t i = 0; i < origin.size(); ++i)
+            if (const uint16_t o = origin[i]; o && o < now->size() && !(*now)[o])
+                (*now)[o] = uint16_t(i + 1);
+    };
+    place(step.rowOrigin, &rowNow);
+    place(step.colOrigin, &colNow);
+    std::vector<TableCell> gone;
+    for (const FormulaRecord& fr : before.formulas) {
+        const uint16_t r2 = std::min(fr.area.r2, before.header.rows);
+        const uint16_t c2 = std::min(fr.area.c2, before.header.cols);
+        for (uint16_t r = std::max<uint16_t>(fr.area.r1, 1); r <= r2; ++r) {
+            if (!rowNow[r]) continue;
+            for (uint16_t c = std::max<uint16_t>(fr.area.c1, 1); c <= c2; ++c)
+                if (colNow[c] && !CellHasFormula(rowNow[r], colNow[c]))
+                    gone.push_back({rowNow[r], colNow[c]});
         }
     }
+    if (gone.empty()) return;
+    constexpr uint8_t failedResult = kSlotComputed | kSlotFormulaError;
+    changeSlotsOnEveryPage(gone, [](size_t, CellSlot* s) {
+        if ((s->flags & failedResult) != failedResult) return false;
+        s->flags = uint8_t(s->flags & ~kSlotFormulaError);
+        return true;
+    });
 }
 
 bool CReportFile::PendingOrigin(uint16_t row, uint16_t col, uint16_t* oldRow,

@@ -363,6 +363,16 @@ private:
     void shapeLoadedPage(CSheetPage& page, uint32_t blobGeneration);
     qor::SlotGrid defaultVarLines() const;
     void roundToFewerDecimals(const qor::ReportFormat& before, const RemapMatrix& step);
+    void clearFailuresOfRemovedFormulas(const qor::ReportFormat& before, const RemapMatrix& step);
+    // A cell of the table as it now stands (stored row and column).
+    struct TableCell {
+        uint16_t row, col;
+    };
+    // Gives `change` the slot of each cell on every page (every line's, for
+    // a cell of the variable area's row or column) with the cell's index in
+    // `cells`; it says whether it changed the slot. Whether any did.
+    template <class Change>
+    bool changeSlotsOnEveryPage(const std::vector<TableCell>& cells, Change change);
     uint16_t checkVarLinesKept(uint16_t newStart, uint16_t rows, uint16_t cols);
     uint16_t varLineLength() const;
     void touch(PageEntry* e);

@@ -138,6 +138,28 @@ TEST(QorFailedFormulas, ARecalculationWithoutFailuresEndsAsBefore) {
     EXPECT_EQ(xml.exitCode, 0) << xml.out.constData() << xml.err.constData();
 }
 
+// A formula removed takes its failure with it: the cell reads as what it
+// keeps, and what read the failed cell is worked out again from it.
+TEST(QorFailedFormulas, RemovingTheFormulaTakesItsFailure) {
+    const QString dir = qortest::freshDir("qor-failed-removed");
+    const QString report = reportWithFailingFormula(dir);
+    const auto removed = qor({"reader-script", "-"},
+                             QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\n"
+                                            "SetCurCell 1 1\nSetFormula \"\"\nSave\nCloseFile\n")
+                                 .arg(report)
+                                 .toUtf8());
+    EXPECT_EQ(removed.exitCode, 0) << removed.out.constData() << removed.err.constData();
+    const auto a1 = qor({"get", report, "1", "1", "1"});
+    EXPECT_EQ(a1.exitCode, 0) << a1.err.constData();
+    EXPECT_FALSE(text(a1.err).contains(QStringLiteral("失败"))) << a1.err.constData();
+    const auto b3 = qor({"get", report, "1", "3", "2"});
+    EXPECT_EQ(b3.exitCode, 0) << b3.err.constData();
+    EXPECT_EQ(text(b3.out).trimmed(), "1");
+    qortest::writeFile(dir + "/recalc.shl", "RECALC ALL\n");
+    const auto ran = qor({"run", dir + "/recalc.shl", report});
+    EXPECT_EQ(ran.exitCode, 0) << ran.err.constData();
+}
+
 // Commands that carry a failed cell over (a total, an appended page) keep
 // its mark in the saved file and make the run exit 3; commands that would
 // take it for an amount refuse; the Reader's Recalc says it too.

@@ -247,6 +247,50 @@ TEST(FormulaStore, RecalculationNeedsDataStateAndTheHooks) {
     EXPECT_EQ(h->RecalcAll(), 1);
 }
 
+// A failed formula leaves its cell marked: the mark goes with the formula,
+// whichever way the formula goes (removed, or cut after a row deleted in
+// the same edit), on every page. Marks the
+// cell's own formula did not write (a total that left out a failed value)
+// stay, and so do the marks of formulas that stay.
+TEST(FormulaStore, RemovingAFormulaTakesTheMarkItsFailureLeft) {
+    HookGuard noHooks;
+    auto h = newReport(testDir() + "/r.rep", 8, 4);
+    ASSERT_EQ(setFormula(*h, 1, 1, 1, 1, "7/0"), 0);  // A1: removed
+    ASSERT_EQ(setFormula(*h, 1, 2, 1, 2, "7/0"), 0);  // B1: kept
+    ASSERT_EQ(setFormula(*h, 4, 1, 4, 1, "7/0"), 0);  // A4: removed after row 2 goes
+    ASSERT_EQ(setFormula(*h, 6, 1, 6, 1, "7/0"), 0);  // A6: removed, marked by a total
+    ASSERT_EQ(h->EnterDataState(), 0);
+    ASSERT_EQ(h->AppendRowColPage(2 - h->GetPageCount(), 2), 0);
+    ASSERT_EQ(h->SetCurPage(1), 0);
+    CReportFile* file = h->GetReportFile();
+    const CellSlot failed = CellSlot::emptyNumber(kSlotComputed | kSlotFormulaError);
+    for (int p = 1; p <= 2; ++p) {
+        const std::shared_ptr<CSheetPage> page = file->Page(p);
+        ASSERT_NE(page, nullptr);
+        for (auto [r, c] : {std::pair{1, 1}, {1, 2}, {4, 1}})
+            page->SetSlot(uint16_t(r), uint16_t(c), failed);
+        ASSERT_EQ(h->MarkCellValueFailed(3, 4, p), 0);  // a total's mark, no formula
+    }
+    ASSERT_EQ(h->MarkCellValueFailed(6, 1, 2), 0);  // a total's mark on a formula's cell
+
+    ASSERT_EQ(h->SetCurPage(0), 0);
+    ASSERT_EQ(h->EnterFormatState(), 0);
+    ASSERT_EQ(setFormula(*h, 1, 1, 1, 1, ""), 0);
+    ASSERT_EQ(h->DeleteRowsCols(2, 1, 0), 0);  // A4 is A3 now, A6 A5
+    ASSERT_EQ(setFormula(*h, 3, 1, 3, 1, ""), 0);
+    ASSERT_EQ(setFormula(*h, 5, 1, 5, 1, ""), 0);
+    ASSERT_EQ(h->EnterDataState(), 0);
+    h = saveAndReopen(std::move(h));
+    for (int p = 1; p <= 2; ++p) {
+        SCOPED_TRACE(p);
+        EXPECT_FALSE(h->CellValueFailed(1, 1, p));
+        EXPECT_TRUE(h->CellValueFailed(1, 2, p));
+        EXPECT_FALSE(h->CellValueFailed(3, 1, p));
+        EXPECT_TRUE(h->CellValueFailed(2, 4, p));  // row 3 moved up with row 2's going
+    }
+    EXPECT_TRUE(h->CellValueFailed(5, 1, 2));
+}
+
 // ---------------------------------------------------------------------------
 // The dependency graph from hand-made references
 

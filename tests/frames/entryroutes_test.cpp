@@ -354,8 +354,9 @@ TEST_F(EntryRoutes, ARefusedEntryHoldsTheSwitchFromTheWindowList) {
 
     messages.clear();
     chooseOtherWindow();
-    EXPECT_EQ(messages, QStringList{LoadErrorText(qor::str::kEnterNumberCellUnchanged)
-                                        .arg(QStringLiteral("9abc"))});
+    EXPECT_EQ(messages,
+              QStringList{
+                  LoadErrorText(qor::str::kEnterNumberCellUnchanged).arg(QStringLiteral("9abc"))});
     EXPECT_EQ(frame->ActiveChild(), first);
     EXPECT_EQ(frame->FormulaBar()->text(), QStringLiteral("9abc"));
     EXPECT_EQ(QApplication::focusWidget(), frame->FormulaBar());

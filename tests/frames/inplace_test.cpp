@@ -440,7 +440,8 @@ TEST_F(InPlaceTest, AFrameCommandStoresTheBarsEntryBeforeItActs) {
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(report->GetPageCount(), 2);
     EXPECT_EQ(messages,
-              QStringList{LoadErrorText(qor::str::kEnterNumberCellUnchanged).arg(QStringLiteral("7abc"))});
+              QStringList{
+                  LoadErrorText(qor::str::kEnterNumberCellUnchanged).arg(QStringLiteral("7abc"))});
     EXPECT_EQ(bar->text(), QStringLiteral("7abc"));
     EXPECT_EQ(QApplication::focusWidget(), bar);
     EXPECT_EQ(onPage(1), 44);
