@@ -1,9 +1,11 @@
 #include "exchange/datafiles.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include "engine/messages.h"
 #include "engine/paths.h"
+#include "exchange/jetdriver.h"
 
 using namespace qor::jet;
 
@@ -21,10 +23,33 @@ void fail(const QString& trace, const JetError& e, QString* error) {
     if (error) *error = e.message();
 }
 
+// A folder, a FIFO or a device at the name is no data file: the kinds
+// tried would each say it is not theirs, or wait on the FIFO for a writer.
+// A name with nothing at it is left to the drivers (a text or dBASE table
+// is found whatever the case of its name).
+void refuseOtherThanAFile(const QString& path) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        throw JetError(LoadErrorText(qor::str::kOpenNotAPlainFile).arg(path));
+}
+
+// A text or dBASE file is the one table of itself, listed before it is
+// read, unless something other than a file stands at its name.
+bool fileOfOneTable(const QString& path, int traceId, QString* error) {
+    try {
+        refuseOtherThanAFile(path);
+        return true;
+    } catch (const JetError& e) {
+        fail(LoadErrorText(traceId), e, error);
+        return false;
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<Database> OpenDataFileDatabase(const QString& path, bool exclusive, bool readOnly,
                                                int* kind) {
+    refuseOtherThanAFile(path);
     const DataFileKind k = dataFileKindFromPath(path);
     const bool folderKind = k == DataFileKind::Text || k == DataFileKind::DBase;
     try {
@@ -58,7 +83,8 @@ bool IsFullPathName(const QString& path) {
 int GetDataFileTableCount(const QString& path, QString* error) {
     if (path.isEmpty()) return 0;
     const DataFileKind k = dataFileKindFromPath(path);
-    if (k == DataFileKind::Text || k == DataFileKind::DBase) return 1;
+    if (k == DataFileKind::Text || k == DataFileKind::DBase)
+        return fileOfOneTable(path, qor::str::kMdbTableCountFailed, error) ? 1 : 0;
     try {
         auto db = OpenDataFileDatabase(path, false, true, nullptr);
         return int(db->tableDefs().size());
@@ -71,7 +97,9 @@ int GetDataFileTableCount(const QString& path, QString* error) {
 QString GetDataFileTableName(const QString& path, int index, QString* error) {
     if (path.isEmpty()) return QString();
     const DataFileKind k = dataFileKindFromPath(path);
-    if (k == DataFileKind::Text || k == DataFileKind::DBase) return JetTableNameFromPath(path);
+    if (k == DataFileKind::Text || k == DataFileKind::DBase)
+        return fileOfOneTable(path, qor::str::kMdbTableNameFailed, error) ? JetTableNameFromPath(path)
+                                                                          : QString();
     try {
         auto db = OpenDataFileDatabase(path, false, true, nullptr);
         const QList<TableDefInfo> defs = db->tableDefs();

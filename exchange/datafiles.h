@@ -15,6 +15,7 @@
 // Lotus and Excel drivers are tried on the file path itself, in that
 // order, and last the working-database open, whose error reaches the
 // caller (a path that holds no database is an error, never created).
+// A folder, a FIFO or a device at path is refused first, naming it.
 std::unique_ptr<qor::jet::Database> OpenDataFileDatabase(const QString& path, bool exclusive,
                                                          bool readOnly, int* kind);
 

@@ -68,9 +68,8 @@ struct DbfLayout {
 // Checks the header block against the file's size and reads the field
 // table: lengths and counts that do not fit the file are a damaged file.
 DbfLayout checkHeader(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
+    QFile f;
+    OpenDataFileForRead(f, path);
     const qint64 size = f.size();
     const QByteArray head = f.read(32);
     if (head.size() < 32) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
@@ -129,9 +128,8 @@ DbfLayout checkHeader(const QString& path) {
 // The records from first on that are not marked deleted, counted from the
 // marks alone, a block of records at a time.
 qint64 countLiveRecords(const QString& path, const DbfLayout& layout, qint64 first, qint64 records) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
+    QFile f;
+    OpenDataFileForRead(f, path);
     const qint64 perBlock = std::max<qint64>(1, (qint64(4) << 20) / layout.recordLength);
     QByteArray block;
     qint64 live = 0;
@@ -484,9 +482,8 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
     }
     sink.begin(fields);
 
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
+    QFile f;
+    OpenDataFileForRead(f, path);
     const qint64 records = layout.records;
     const int length = layout.recordLength;
     const qint64 perBlock = std::max<qint64>(1, (qint64(1) << 20) / length);

@@ -438,9 +438,8 @@ QList<LotusSheet> parseLotus(const QByteArray& bytes, const QString& path) {
 }
 
 QByteArray lotusBytes(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
+    QFile f;
+    OpenDataFileForRead(f, path);
     if (f.size() > kMaxLotusBytes)
         throw JetError(
             LoadErrorText(str::kCannotOpenWithReason).arg(path, LoadErrorText(str::kFileTooLarge)));

@@ -93,9 +93,8 @@ void checkTable(const QByteArray& file, int pageSize, bool jet4, quint32 tdefPag
 
 // The whole-file checks made before the library sees the file.
 void checkFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
+    QFile f;
+    OpenDataFileForRead(f, path);
     if (f.size() > (qint64(1) << 31)) throw notAccess(path, LoadErrorText(str::kFileTooLarge));
     const QByteArray file = f.readAll();
     if (file.size() < 0x20 || quint8(file[0]) != 0x00 ||

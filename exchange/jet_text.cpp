@@ -442,11 +442,10 @@ LoadedTable parseTextTable(const QByteArray& bytes, const std::optional<SchemaIn
 }
 
 qint64 readTextTable(const QString& path, RecordSink& sink) {
-    QFile f(path);
+    QFile f;
+    OpenDataFileForRead(f, path);
     if (f.size() > kMaxTextFileBytes)
         throw JetError(LoadErrorText(str::kTextFileTooLarge).arg(path));
-    if (!f.open(QIODevice::ReadOnly))
-        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
     return readText(f, ReadSchemaIniSection(path), sink);
 }
 

@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <sqlite3.h>
+#include <fcntl.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include "exchange/jetdriver.h"
 #include "exchange/jetfilter.h"
 #include "engine/messages.h"
+#include "platform/safefile.h"
 
 namespace qor::jet {
 namespace {
@@ -214,6 +216,21 @@ void createCatalog(QSqlDatabase& db) {
 }
 
 }  // namespace
+
+void OpenDataFileForRead(QFile& f, const QString& path) {
+    const int fd = OpenRegularFile(path, O_RDONLY);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ENODEV) throw JetError(LoadErrorText(str::kOpenNotAPlainFile).arg(path));
+        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, FileErrorText(err)));
+    }
+    // Opened again by name, so that the file keeps it for the readers'
+    // messages; what stands at the name was looked at just now.
+    ::close(fd);
+    f.setFileName(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
+}
 
 std::unique_ptr<Database> Database::open(const QString& name, const QString& connect,
                                          bool exclusive, bool readOnly) {

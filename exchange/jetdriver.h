@@ -3,6 +3,8 @@
 // database. A driver names the tables its folder holds and reads one of
 // them whole when it is first used.
 
+#include <QFile>
+
 #include <functional>
 #include <map>
 #include <optional>
@@ -76,6 +78,11 @@ public:
         return 0;
     }
 };
+
+// Opens the data file at path in f for reading, only when it is a regular
+// file: a FIFO or a device at the name would hold the read until something
+// wrote to it. Throws JetError naming the file and why otherwise.
+void OpenDataFileForRead(QFile& f, const QString& path);
 
 // The drivers of the folder kinds; each throws JetError when folder is not
 // a folder.

@@ -12,6 +12,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -25,6 +29,7 @@
 #include "platform/bytes.h"
 #include "platform/codepage.h"
 #include "platform/compoundfile.h"
+#include "platform/safefile.h"
 
 namespace qor {
 
@@ -874,11 +879,19 @@ std::unique_ptr<XlWorkbook> ReadXlsWorkbook(const QString& path, const XlsxReadL
 }
 
 std::unique_ptr<XlWorkbook> ReadWorkbookFile(const QString& path, const XlsxReadLimits& limits) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    // Only a regular file is looked into: a FIFO at the name would hold the
+    // read until something wrote to it.
+    const int fd = OpenRegularFile(path, O_RDONLY);
+    if (fd < 0 && errno == ENODEV)
+        throw XlError{kXlObjectError, QStringLiteral("Workbook"),
+                      LoadErrorText(str::kOpenNotAPlainFile).arg(QFileInfo(path).fileName())};
+    QFile f;
+    if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0) ::close(fd);
         throw XlError{kXlObjectError, QStringLiteral("Workbook"),
                       LoadErrorText(str::kCannotReadWithReason)
                           .arg(QFileInfo(path).fileName(), StatusText(Status::ReadError))};
+    }
     const QByteArray head = f.read(8);
     f.close();
     if (head.startsWith("PK\x03\x04")) return ReadXlsxWorkbook(path, limits);

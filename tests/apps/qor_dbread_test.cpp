@@ -1,6 +1,7 @@
 // Formula functions that read databases, run by qor: INDB in a script line
 // and in a cell formula, GETRECORD's records written by RECALC.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 
@@ -60,6 +61,11 @@ TEST(QorDatabaseFunctions, IndbInScriptsAndCellFormulas) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains("nosuch")) << missing.err.constData();
     EXPECT_EQ(qor({"data-info", dir + "/none.mdb"}).exitCode, 1);
+    // Something other than a file at the name fails at once, not listed.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir + "/pipe.dbf").constData(), 0600), 0);
+    const auto pipe = qor({"data-info", dir + "/pipe.dbf"});
+    EXPECT_EQ(pipe.exitCode, 1);
+    EXPECT_TRUE(text(pipe.out).isEmpty()) << pipe.out.constData();
     EXPECT_EQ(qor({"data-info"}).exitCode, 2);
 
     // A field the file does not have fails the line with the reason.

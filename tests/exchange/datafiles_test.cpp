@@ -10,10 +10,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <sys/stat.h>
+
 #include <cmath>
 
 #include "exchange/jetdriver.h"
 #include "exchange/schemaini.h"
+#include "engine/messages.h"
 #include "engine/workfiles.h"
 #include "tests/common/testsupport.h"
 
@@ -97,6 +100,39 @@ TEST(DataFiles, FolderKindsCountOneTableEvenWhenMissing) {
     EXPECT_EQ(GetDataFileTableCount(dir + QStringLiteral("/sales.DBF")), 1);
     EXPECT_EQ(GetDataFileTableCount(QString()), 0);
     EXPECT_TRUE(GetDataFileTableName(QString(), 0).isNull());
+}
+
+// A FIFO or a folder at a data file's name is refused at once, naming it,
+// by every kind: nothing waits for a writer at the other end.
+TEST(DataFiles, OnlyARegularFileIsReadAsData) {
+    const QString dir = testDir();
+    const QString notAFile = LoadErrorText(qor::str::kOpenNotAPlainFile).section(QLatin1Char('%'), 0, 0);
+    for (const char* name : {"f.dbf", "f.txt", "f.xlsx", "f.xls", "f.wk4", "f.mdb"}) {
+        SCOPED_TRACE(name);
+        const QString fifo = dir + QLatin1Char('/') + QLatin1String(name);
+        ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QString error;
+        EXPECT_EQ(GetDataFileTableCount(fifo, &error), 0);
+        EXPECT_TRUE(error.contains(fifo)) << error.toStdString();
+        error.clear();
+        EXPECT_TRUE(GetDataFileTableName(fifo, 0, &error).isNull());
+        EXPECT_FALSE(error.isEmpty());
+        error.clear();
+        EXPECT_EQ(GetDataTableFieldCount(fifo, QFileInfo(fifo).completeBaseName(), &error), 0);
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_THROW(OpenDataFileDatabase(fifo, false, true, nullptr), JetError);
+        QFile f;
+        try {
+            OpenDataFileForRead(f, fifo);
+            ADD_FAILURE() << "a FIFO was opened";
+        } catch (const JetError& e) {
+            EXPECT_TRUE(e.message().contains(notAFile)) << e.message().toStdString();
+        }
+    }
+    ASSERT_TRUE(QDir(dir).mkdir(QStringLiteral("d.xlsx")));
+    QString error;
+    EXPECT_EQ(GetDataFileTableCount(dir + QStringLiteral("/d.xlsx"), &error), 0);
+    EXPECT_TRUE(error.contains(notAFile)) << error.toStdString();
 }
 
 // Opening a path that holds no database never makes one, and the listing
