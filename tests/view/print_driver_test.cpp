@@ -582,7 +582,10 @@ TEST(PrintToPdf, AWriterGetsThePagesAPrinterGets) {
         QProcess p;
         p.start(reader, {"-bbox", pdf, "-"});
         EXPECT_TRUE(p.waitForFinished(30000));
-        return QString::fromUtf8(p.readAllStandardOutput());
+        // The head names the second each file was made in, which two
+        // files written apart may not share.
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        return out.mid(out.indexOf(QLatin1String("<body>")));
     };
     const QString byPrinter = text(dir + "/by-printer.pdf");
     EXPECT_TRUE(byPrinter.contains("R1"));
