@@ -477,7 +477,14 @@ void stepPage(CQorsView* view, int delta) {
     CQorsDoc* doc = view->GetDocument();
     if (!doc || !doc->IsOpen() || !doc->IsDataState()) return;
     CQorSplitterWnd* s = splitterOf(view);
-    if (!s) return;
+    if (!s) {
+        // A sheet with no page tabs of its own (a report edited in place)
+        // steps through the document's pages; the last page stays put.
+        const int pages = doc->GetReport() ? int(doc->GetReport()->GetPageCount()) : 0;
+        const int page = std::clamp(doc->CurrentPage() + delta, 1, std::max(1, pages));
+        if (page != doc->CurrentPage()) doc->SetCurrentPage(page);
+        return;
+    }
     if (!s->PageCtrl().StepCurrentPage(delta)) return;
     s->OnPageCommand(kCmdPageActivate);
 }

@@ -472,4 +472,35 @@ TEST(InPlaceContainer, AContainerWindowDocksTheBarsAndGetsThemBackClean) {
     EXPECT_TRUE(central->findChildren<COleTrackBar*>().isEmpty());
 }
 
+// The sheet edited in place has no page tabs: its page commands and
+// Ctrl+PgUp/PgDn turn the document's pages all the same.
+TEST_F(InPlaceTest, PagesTurnWithoutPageTabs) {
+    CQorsDoc* doc = frame->GetDocument();
+    CReportHandle* report = doc->GetReport();
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
+    ASSERT_EQ(report->AppendRowColPage(2, 2), 0);
+    doc->UpdateAllViews(CQorsDoc::kHintState);
+    ASSERT_EQ(report->GetPageCount(), 3);
+    ASSERT_EQ(doc->CurrentPage(), 1);
+    QAction* forward = frame->Router().Action(kCmdPageTabsForward);
+    QAction* back = frame->Router().Action(kCmdPageTabsBack);
+    ASSERT_TRUE(forward && back);
+    frame->UpdateFrameState();
+    EXPECT_TRUE(forward->isEnabled());
+    forward->trigger();
+    EXPECT_EQ(doc->CurrentPage(), 2);
+    QWidget* sheet = frame->GetActiveView();
+    sheet->setFocus();
+    QTest::keyClick(sheet, Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(doc->CurrentPage(), 3);
+    EXPECT_EQ(report->GetCurPage(), 3);
+    forward->trigger();  // the last page stays
+    EXPECT_EQ(doc->CurrentPage(), 3);
+    QTest::keyClick(sheet, Qt::Key_PageUp, Qt::ControlModifier);
+    back->trigger();
+    EXPECT_EQ(doc->CurrentPage(), 1);
+    back->trigger();
+    EXPECT_EQ(doc->CurrentPage(), 1);
+}
+
 }  // namespace
