@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "cmdlang/builtins.h"
+#include "cmdlang/cmdtexts.h"
 #include "engine/textutil.h"
 
 namespace qor::cmd {
@@ -51,7 +52,7 @@ Value fnInDbSql(Evaluator& ev, const Node& call, const FunctionInfo&) {
 }
 
 Value malformed(const QString& why) {
-    return Value::error(QStringLiteral("GETRECORD: ") + why, kErrorMalformedCall);
+    return Value::error(CmdText(str::kGetRecordMalformed).arg(why), kErrorMalformedCall);
 }
 
 // GETRECORD("sql", "area", dir[, limit]): the arguments are checked before
@@ -66,14 +67,14 @@ Value fnGetRecord(Evaluator& ev, const Node& call, const FunctionInfo&) {
         return bad;
     r.sql = sql.asText();
     r.sqlPieces = sql.pieces();
-    if (r.sql.trimmed().isEmpty()) return malformed(QStringLiteral("the query is empty"));
+    if (r.sql.trimmed().isEmpty()) return malformed(CmdText(str::kQueryEmpty));
     for (const QChar c : area)
         if (!c.isSpace()) r.area += c;
     int c1, r1, c2, r2;
     if (!r.area.isEmpty() && !ParseAreaRef(r.area, &c1, &r1, &c2, &r2))
-        return malformed(QStringLiteral("\"%1\" is not an area").arg(r.area));
+        return malformed(CmdText(str::kTextNotArea).arg(r.area));
     if (direction.isEmpty() || (direction[0] != u'1' && direction[0] != u'0'))
-        return malformed(QStringLiteral("the direction must be 1 or 0"));
+        return malformed(CmdText(str::kDirectionOneOrZero));
     r.direction = direction[0] == u'1' ? 1 : 0;
     const int max = r.direction == 1 ? kMaxRowsDown : kMaxColsAcross;
     r.limit = max;

@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "cmdlang/builtins.h"
+#include "cmdlang/cmdtexts.h"
 #include "engine/textutil.h"
 
 namespace qor::cmd {
@@ -20,7 +21,7 @@ Value unary(Evaluator& ev, const Node& call, MathFn fn) {
     if (!NumberArgument(ev, call, 0, &x, &bad)) return bad;
     const double r = fn(x);
     if (!std::isfinite(r))
-        return Value::error(QStringLiteral("%1(%2) has no value").arg(call.text, FormatNumber(x)));
+        return Value::error(CmdText(str::kFunctionNoValue).arg(call.text, FormatNumber(x)));
     return Value::number(r);
 }
 
@@ -109,7 +110,7 @@ Value fnSeason(Evaluator& ev, const Node&, const FunctionInfo&) {
 Value fnIff(Evaluator& ev, const Node& call, const FunctionInfo&) {
     const Value c = ev.argument(call, 0);
     if (c.isError()) return c;
-    if (c.isArea()) return Value::error(QStringLiteral("the condition of IFF cannot be an area"));
+    if (c.isArea()) return Value::error(CmdText(str::kIffConditionArea));
     const Value truth = ConditionTruth(c);
     if (truth.isError()) return truth;
     return ev.argument(call, IsTrue(truth) ? 1 : 2);

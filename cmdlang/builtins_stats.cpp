@@ -14,6 +14,7 @@
 #include <cmath>
 
 #include "cmdlang/builtins.h"
+#include "cmdlang/cmdtexts.h"
 
 namespace qor::cmd {
 
@@ -129,8 +130,8 @@ bool scanFixed(Evaluator& ev, const EvalEnvironment& env, const Node& area, cons
 }
 
 Value pageError(int page, bool exists) {
-    return Value::error(exists ? QStringLiteral("page %1 cannot be read here").arg(page)
-                               : QStringLiteral("page %1 does not exist").arg(page));
+    return Value::error(exists ? CmdText(str::kPageNotHere).arg(page)
+                               : CmdText(str::kPageMissing).arg(page));
 }
 
 // Runs scan on the environment of a fixed page (area@n) or on the page
@@ -166,7 +167,7 @@ Value fixedStatistic(Evaluator& ev, const Node& call, const FunctionInfo& info) 
     const Stat stat = statOf(info);
     if (area.kind != NodeKind::CellRef && area.kind != NodeKind::Area)
         return Value::error(
-            QStringLiteral("%1 needs an area of cells such as C1:C12").arg(call.text));
+            CmdText(str::kNeedsCellArea).arg(call.text));
     Accumulator acc;
     Value failed;
     bool pass = true;
@@ -196,14 +197,13 @@ struct VarSpan {
 bool varSpan(const EvalEnvironment& env, const Node& area, VarSpan* span, Value* failed) {
     const int kind = env.VarKind();
     if (kind == 0) {
-        *failed = Value::error(QStringLiteral("the report has no variable area"));
+        *failed = Value::error(CmdText(str::kReportHasNoVariableArea));
         return false;
     }
     if (area.kind == NodeKind::VRef || area.kind == NodeKind::VRefArea) {
         if ((kind == 1) != (area.var1.axis == VarRef::Axis::Column)) {
             *failed = Value::error(
-                kind == 1 ? QStringLiteral("the variable area has rows: name its columns (V_A)")
-                          : QStringLiteral("the variable area has columns: name its rows (V_1)"));
+                kind == 1 ? CmdText(str::kVarRowsNameColumns) : CmdText(str::kVarColumnsNameRows));
             return false;
         }
         const VarRef& last = area.kind == NodeKind::VRefArea ? area.var2 : area.var1;
@@ -227,10 +227,10 @@ Value varStatistic(Evaluator& ev, const Node& call, const FunctionInfo& info) {
     const Stat stat = statOf(info);
     if (!area.isReference())
         return Value::error(
-            QStringLiteral("%1 needs an area such as V_A, V_A1:V_B5 or C1:C12").arg(call.text));
+            CmdText(str::kNeedsVarOrCellArea).arg(call.text));
     if (area.external)
         return Value::error(
-            QStringLiteral("%1 cannot read the variable area of another report").arg(call.text));
+            CmdText(str::kNoOtherVarArea).arg(call.text));
     Accumulator acc;
     Value failed;
     return onAreaPage(ev, area, [&](const EvalEnvironment& env) {
@@ -261,14 +261,14 @@ Value pageStatistic(Evaluator& ev, const Node& call, const FunctionInfo& info) {
     const Stat stat = statOf(info);
     if (area.kind != NodeKind::CellRef && area.kind != NodeKind::Area)
         return Value::error(
-            QStringLiteral("%1 needs an area of cells such as C1:C12").arg(call.text));
+            CmdText(str::kNeedsCellArea).arg(call.text));
     if (area.external || area.page)
         return Value::error(
-            QStringLiteral("%1 reads the area on every page of this report").arg(call.text));
+            CmdText(str::kEveryPageOfThisReport).arg(call.text));
     const EvalEnvironment& env = ev.env();
     const int count = env.PageCount();
     if (count <= 0)
-        return Value::error(QStringLiteral("the pages of the report cannot be read here"));
+        return Value::error(CmdText(str::kPagesNotHere));
     // The same on every page: one recalculation scans the pages once.
     if (std::optional<Value> kept = env.SharedValue(&call, ev.rowShift(), ev.colShift()))
         return *kept;

@@ -31,7 +31,7 @@ QHash<QString, Builtin> buildTable() {
 }
 
 Value notImplemented(Evaluator&, const Node& call, const FunctionInfo&) {
-    return Value::error(QStringLiteral("function %1 cannot be evaluated").arg(call.text));
+    return Value::error(CmdText(str::kFunctionNotEvaluable).arg(call.text));
 }
 
 }  // namespace
@@ -55,7 +55,7 @@ bool NumberArgument(Evaluator& ev, const Node& call, size_t i, double* out, Valu
     }
     if (v.isArea()) {
         *bad = Value::error(
-            QStringLiteral("argument %1 of %2 cannot be an area").arg(i + 1).arg(call.text));
+            CmdText(str::kArgumentIsArea).arg(i + 1).arg(call.text));
         return false;
     }
     if (!NumberForArithmetic(v, out)) {
@@ -85,7 +85,7 @@ bool MarkedTextArgument(Evaluator& ev, const Node& call, size_t i, Value* out, V
     }
     if (v.isArea()) {
         *bad = Value::error(
-            QStringLiteral("argument %1 of %2 cannot be an area").arg(i + 1).arg(call.text));
+            CmdText(str::kArgumentIsArea).arg(i + 1).arg(call.text));
         return false;
     }
     *out = v.isText() ? v : Value::text(ToText(v));
@@ -97,7 +97,7 @@ bool WholeArgument(Evaluator& ev, const Node& call, size_t i, int min, int max, 
     double d = 0;
     if (!NumberArgument(ev, call, i, &d, bad)) return false;
     if (d != std::floor(d) || d < min || d > max) {
-        *bad = Value::error(QStringLiteral("argument %1 of %2 must be a whole number from %3 to %4")
+        *bad = Value::error(CmdText(str::kArgumentWholeRange)
                                 .arg(i + 1)
                                 .arg(call.text)
                                 .arg(min)

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "cmdlang/builtins.h"
+#include "cmdlang/cmdtexts.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
 #include "platform/uiservices.h"
@@ -98,7 +99,7 @@ Value fnGetInt(Evaluator& ev, const Node& call, const FunctionInfo&) {
     prompt.caption = caption;
     prompt.decimals = 0;
     const std::optional<double> v = promptNumber(prompt);
-    if (!v) return Value::error(QStringLiteral("GETINT: no number was entered"));
+    if (!v) return Value::error(CmdText(str::kNoNumberEntered));
     return Value::number(std::trunc(*v));
 }
 
@@ -111,7 +112,7 @@ Value fnGetStr(Evaluator& ev, const Node& call, const FunctionInfo&) {
     TextPrompt prompt;
     prompt.caption = caption;
     const std::optional<QString> v = promptText(prompt);
-    if (!v) return Value::error(QStringLiteral("GETSTR: no text was entered"));
+    if (!v) return Value::error(CmdText(str::kNoTextEntered));
     return Value::text(*v);
 }
 

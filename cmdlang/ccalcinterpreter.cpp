@@ -407,7 +407,7 @@ Value CCalcInterpreter::CallService(const QString& name, const QString& rawArgs)
 Value CCalcInterpreter::ReadDatabase(const DatabaseRequest& r) const {
     if (m_hooks.readDatabase) return m_hooks.readDatabase(r);
     return Value::error(
-        QStringLiteral("%1 cannot read databases: no database reader is installed")
+        qor::cmd::CmdText(qor::str::kNoDatabaseReader)
             .arg(r.hostDatabase ? QStringLiteral("INDBSQL") : QStringLiteral("INDB")));
 }
 

@@ -1,6 +1,7 @@
 #include "cmdlang/ccalcruntime.h"
 
 #include "cmdlang/calcerrors.h"
+#include "engine/messages.h"
 
 using namespace qor::cmd;
 
@@ -54,7 +55,7 @@ int CCalcRuntime::FreeVariable(QStringView name) {
 }
 
 QString CCalcRuntime::TypeText(const CalcVariable& v) {
-    return v.type == 1 ? QStringLiteral("text") : QStringLiteral("numeric");
+    return LoadErrorText(v.type == 1 ? qor::str::kTextKeywordType : qor::str::kNumberKeywordType);
 }
 
 QString CCalcRuntime::ValueText(const CalcVariable& v) {

@@ -51,7 +51,7 @@ void RunBrowse(CommandRun& run) {
         for (const QString& l : run.cmd.labels->split(u',')) labels << l.trimmed();
     if (run.checkOnly()) return;
     const auto& hook = run.ci.SubsystemHooks().browse;
-    if (!hook) notInstalled("BROWSE (the pivot)");
+    if (!hook) notInstalled("BROWSE");
     QString why;
     failedWith(hook(areas, labels, &r, &why), why, "BROWSE");
 }

@@ -168,7 +168,7 @@ void RunListMemory(CommandRun& run) {
     }
     if (run.checkOnly()) return;
     if (run.ci.SubsystemHooks().listVariables) return run.ci.SubsystemHooks().listVariables(list);
-    TraceMessage(QStringLiteral("variables: %1").arg(list.names.size()));
+    TraceMessage(CmdText(str::kVariablesListed).arg(list.names.size()));
     for (int i = 0; i < list.names.size(); ++i)
         TraceMessage(
             QStringLiteral("%1 (%2) = %3").arg(list.names[i], list.types[i], list.values[i]));
@@ -178,9 +178,7 @@ void RunHelp(CommandRun& run) {
     if (run.checkOnly()) return;
     const QString topic = QStringLiteral("command language");
     if (run.ci.SubsystemHooks().help) return run.ci.SubsystemHooks().help(topic);
-    TraceMessage(
-        QStringLiteral("HELP: the command language is described in "
-                       "docs/command-language.md"));
+    TraceMessage(CmdText(str::kHelpWhere).arg(QStringLiteral("docs/command-language.md")));
 }
 
 }  // namespace qor::cmd

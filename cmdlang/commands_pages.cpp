@@ -20,6 +20,13 @@ std::shared_ptr<CSheetPage> loadPage(CReportHandle& r, int page) {
     return sheet;
 }
 
+// The kind of variable area as the variable-area dialog names it.
+QString varKindText(int kind) {
+    return CmdText(kind == 1   ? str::kRowsVariableRadio
+                   : kind == 2 ? str::kColumnsVariableRadio
+                               : str::kNoVarAreaKind);
+}
+
 bool sameShape(const ReportHeader& a, const ReportHeader& b) {
     return a.rows == b.rows && a.cols == b.cols && a.varKind == b.varKind &&
            (!a.varKind || a.varStart == b.varStart);
@@ -69,15 +76,14 @@ void RunAppend(CommandRun& run) {
     const ReportHeader& theirs = src->GetReportFile()->Format().header;
     if (!sameShape(mine, theirs))
         ThrowCalcError(CALC_ERR_SHAPE_MISMATCH,
-                       QStringLiteral("%1 has a table of %2 x %3 (variable area %4), this report "
-                                      "%5 x %6 (variable area %7)")
+                       CmdText(str::kTablesDiffer)
                            .arg(path)
                            .arg(theirs.rows)
                            .arg(theirs.cols)
-                           .arg(theirs.varKind)
+                           .arg(varKindText(theirs.varKind))
                            .arg(mine.rows)
                            .arg(mine.cols)
-                           .arg(mine.varKind));
+                           .arg(varKindText(mine.varKind)));
     const ReportScope scope = run.scope(src);
     const std::vector<int> pages = run.matchingPages(scope, run.cmd.forCond.get());
     if (run.checkOnly()) return;
@@ -175,8 +181,7 @@ void RunSort(CommandRun& run) {
     }
     if (lines && pages)
         ThrowCalcError(CALC_ERR_BAD_ARGUMENT,
-                       QStringLiteral("pages sort by keywords and cells, variable lines by V_ "
-                                      "names; not both at once"));
+                       CmdText(str::kSortKeysMixed));
     if (lines) {
         if (!h.varKind) ThrowCalcError(CALC_ERR_NO_VAR_AREA, QString());
         QList<CReportHandle::VarSortKey> keys;
@@ -185,9 +190,8 @@ void RunSort(CommandRun& run) {
             if (rowArea != (h.varKind == 1) || k.key->var1.line != 0)
                 ThrowCalcError(
                     CALC_ERR_BAD_ARGUMENT,
-                    QStringLiteral("%1 does not name a %2 of the variable area")
-                        .arg(PrintExpression(*k.key),
-                             h.varKind == 1 ? QStringLiteral("column") : QStringLiteral("row")));
+                    CmdText(h.varKind == 1 ? str::kSortKeyNotVarColumn : str::kSortKeyNotVarRow)
+                        .arg(PrintExpression(*k.key)));
             keys.append({k.key->var1.index, k.descending});
         }
         const int page = run.currentPage();
@@ -199,7 +203,7 @@ void RunSort(CommandRun& run) {
         }
         if (run.checkOnly()) return;
         ThrowIfStatus(r.SortVarLines(keys),
-                      QStringLiteral("sorting the lines of page %1").arg(page));
+                      CmdText(str::kSortingLines).arg(page));
         run.search().reset();
         run.refresh();
         return;
@@ -214,14 +218,14 @@ void RunSort(CommandRun& run) {
             if (key.slot < 0)
                 ThrowCalcError(
                     CALC_ERR_BAD_ARGUMENT,
-                    QStringLiteral("%1 is not a keyword of the report").arg(k.key->text));
+                    CmdText(str::kNotKeywordOfReport).arg(k.key->text));
         } else {
             // A cell at or after the variable area sits on a different row
             // (column) of each page; only cells before it name one place.
             const CellPos c = k.key->cell1;
             if ((h.varKind == 1 && c.row >= h.varStart) || (h.varKind == 2 && c.col >= h.varStart))
                 ThrowCalcError(CALC_ERR_BAD_ARGUMENT,
-                               QStringLiteral("%1: pages sort by cells before the variable area")
+                               CmdText(str::kSortCellBeforeVar)
                                    .arg(PrintCell(c)));
             if (c.row > h.rows || c.col > h.cols)
                 ThrowCalcError(::code(Status::OutsideTable),
@@ -246,7 +250,7 @@ void RunSort(CommandRun& run) {
     const uint16_t sorted = r.SortPages(keys);
     // A key text that is no number fails the sort as it fails arithmetic.
     if (sorted == kValueRefusedStatus) ThrowCalcError(CALC_ERR_EVALUATION, LastValueRefusal());
-    ThrowIfStatus(sorted, QStringLiteral("sorting the pages"));
+    ThrowIfStatus(sorted, CmdText(str::kSortingPages));
     run.search().reset();
     run.refresh();
     if (r.GetCurPage() > 0) run.showPage(r.GetCurPage());

@@ -45,7 +45,7 @@ struct Balance {
 
 [[noreturn]] void badFormula(const QString& text, const QString& why) {
     ThrowCalcError(CALC_ERR_BAD_ARGUMENT,
-                   QStringLiteral("rounding balance formula %1: %2").arg(text, why));
+                   CmdText(str::kRoundingFormulaBad).arg(text, why));
 }
 
 bool plainCell(const Node& n) { return n.kind == NodeKind::CellRef && !n.external && !n.page; }
@@ -60,7 +60,7 @@ void collectTerms(const Node& n, int sign, std::vector<Term>* out, const QString
     } else if (n.kind == NodeKind::Unary) {
         collectTerms(*n.children[0], n.op == Op::Neg ? -sign : sign, out, text);
     } else {
-        badFormula(text, QStringLiteral("the right side must add and subtract cells"));
+        badFormula(text, CmdText(str::kRoundingRightSide));
     }
 }
 
@@ -69,13 +69,13 @@ std::vector<Balance> balances(const QString& formulas) {
     ParseError e;
     if (!ParseAuditFormulas(formulas, &rels, &e))
         ThrowCalcError(CALC_ERR_SYNTAX,
-                       QStringLiteral("rounding balance formulas: %1").arg(e.toString()));
+                       CmdText(str::kRoundingFormulas).arg(e.toString()));
     std::vector<Balance> out;
     for (const AuditRelation& rel : rels) {
         const Node& n = *rel.relation;
         const QString text = PrintExpression(n);
         if (n.kind != NodeKind::Compare || n.op != Op::Eq || !plainCell(*n.children[0]))
-            badFormula(text, QStringLiteral("it must read cell=sum of cells"));
+            badFormula(text, CmdText(str::kRoundingFormShape));
         Balance b;
         b.lhs = {n.children[0]->cell1.row, n.children[0]->cell1.col};
         collectTerms(*n.children[1], 1, &b.terms, text);
@@ -93,13 +93,13 @@ std::vector<AreaRecord> rangeAreas(const QString& range, const ReportHeader& h) 
         if (!ParseAreaRef(part, &c1, &r1, &c2, &r2))
             ThrowCalcError(
                 CALC_ERR_BAD_ARGUMENT,
-                QStringLiteral("rounding range \"%1\" is not an area").arg(part.trimmed()));
+                CmdText(str::kRoundingRangeNotArea).arg(part.trimmed()));
         AreaRecord a{uint16_t(std::min(r1, r2) + 1), uint16_t(std::min(c1, c2) + 1),
                      uint16_t(std::max(r1, r2) + 1), uint16_t(std::max(c1, c2) + 1)};
         if (a.r2 > h.rows || a.c2 > h.cols)
             ThrowCalcError(
                 ::code(Status::OutsideTable),
-                QStringLiteral("rounding range \"%1\" lies outside the table").arg(part.trimmed()));
+                CmdText(str::kRoundingRangeOutside).arg(part.trimmed()));
         out.push_back(a);
     }
     if (out.empty()) out.push_back({1, 1, h.rows, h.cols});
@@ -114,7 +114,7 @@ void RunRound(CommandRun& run) {
     const RoundingSettings settings = r.GetRoundingSettings();
     if (settings.digits < 1 || settings.digits > 8)
         ThrowCalcError(CALC_ERR_NO_SETTINGS,
-                       QStringLiteral("the report has no rounding-balance settings"));
+                       CmdText(str::kNoRoundingSettings));
     const ReportFormat& f = r.GetReportFile()->Format();
     const ReportHeader& h = f.header;
     const std::vector<Balance> rules = balances(settings.formula);

@@ -173,7 +173,7 @@ public:
         ThrowIfStatus(dest.SetCurPage(page), CmdText(str::kPageOrdinal).arg(page));
         if (h.varKind) {
             int lines = std::max<int>(1, int(m_lines.size()));
-            ThrowIfStatus(dest.AccessVarCount(1, &lines), QStringLiteral("variable lines"));
+            ThrowIfStatus(dest.AccessVarCount(1, &lines), CmdText(str::kSettingVarLines));
         }
         // A sum past what a number holds is no amount: its cell is marked
         // failed as one added from a failed cell is, and the run is told.
@@ -207,7 +207,7 @@ public:
                 }
                 if (v.isEmpty() && !failed) continue;
                 ThrowIfStatus(WriteVarCell(dest, page, int(i + 1), int(j + 1), v, failed),
-                              QStringLiteral("line %1 of the variable area").arg(i + 1));
+                              CmdText(str::kVarAreaLine).arg(i + 1));
             }
         computeTotalFormulas(run, dest, page);
         beyond.tell(run, m_word);
@@ -301,15 +301,15 @@ std::shared_ptr<CSheetPage> loadPage(CReportHandle& r, int page) {
 // the report.
 int keyIndexOf(const Node& key, const ReportHeader& h) {
     if (!h.varKind)
-        ThrowCalcError(CALC_ERR_NO_VAR_AREA, QStringLiteral("KEY needs a variable area"));
+        ThrowCalcError(CALC_ERR_NO_VAR_AREA, CmdText(str::kKeyNeedsVarArea));
     const bool rows = key.var1.axis == VarRef::Axis::Column;
     if (rows != (h.varKind == 1) || key.var1.line != 0)
         ThrowCalcError(CALC_ERR_BAD_ARGUMENT,
                        h.varKind == 1
-                           ? QStringLiteral("KEY names a column of the variable area (V_A)")
-                           : QStringLiteral("KEY names a row of the variable area (V_1)"));
+                           ? CmdText(str::kKeyNamesColumn)
+                           : CmdText(str::kKeyNamesRow));
     if (key.var1.index > VarLineLength(h))
-        ThrowCalcError(CALC_ERR_BAD_ARGUMENT, QStringLiteral("KEY lies outside the table"));
+        ThrowCalcError(CALC_ERR_BAD_ARGUMENT, CmdText(str::kKeyOutside));
     return key.var1.index;
 }
 

@@ -33,14 +33,12 @@ Value EvalEnvironment::CallService(const QString& name, const QString&) const {
 
 Value EvalEnvironment::ReadDatabase(const DatabaseRequest& r) const {
     return Value::error(
-        QStringLiteral("%1 cannot read databases here: no database reader is "
-                       "installed")
+        CmdText(str::kNoDatabaseReader)
             .arg(r.hostDatabase ? QStringLiteral("INDBSQL") : QStringLiteral("INDB")));
 }
 
 Value EvalEnvironment::GetRecord(const RecordRequest&) const {
-    return Value::error(
-        QStringLiteral("GETRECORD cannot query here: no record reader is installed"));
+    return Value::error(CmdText(str::kNoRecordReader));
 }
 
 // ---------------------------------------------------------------- evaluator
@@ -272,7 +270,7 @@ Value Evaluator::call(const Node& n) {
     if (!b) return serviceCall(n);
     const int count = int(n.children.size());
     if (count < b->info->minArgs || count > b->info->maxArgs)
-        return Value::error(QStringLiteral("%1 takes %2 to %3 argument(s), not %4")
+        return Value::error(CmdText(str::kArgumentCountGiven)
                                 .arg(n.text)
                                 .arg(b->info->minArgs)
                                 .arg(b->info->maxArgs)

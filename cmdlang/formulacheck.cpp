@@ -1,5 +1,6 @@
 #include "cmdlang/formulacheck.h"
 
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/functions.h"
 #include "cmdlang/parser.h"
 #include "cmdlang/printer.h"
@@ -36,7 +37,7 @@ public:
     void key(const Node& n) {
         if (n.kind == NodeKind::Ident) {
             if (!(ctx_.isKeyword && ctx_.isKeyword(n.text)))
-                fail(n, QStringLiteral("%1 is not a keyword of this report").arg(n.text));
+                fail(n, CmdText(str::kNotKeywordOfReport).arg(n.text));
             return;
         }
         node(n);
@@ -51,26 +52,26 @@ private:
         if (n.external) return;  // the other report's size is known only when it is read
         const CellPos last = n.kind == NodeKind::Area ? n.cell2 : n.cell1;
         if (last.row > ctx_.rows || last.col > ctx_.cols)
-            fail(n, QStringLiteral("%1 is outside the table").arg(PrintCell(last)));
+            fail(n, CmdText(str::kOutsideTable).arg(PrintCell(last)));
     }
 
     void vars(const Node& n) {
         if (n.external) return;
-        if (ctx_.varKind == 0) fail(n, QStringLiteral("the report has no variable area"));
+        if (ctx_.varKind == 0) fail(n, CmdText(str::kReportHasNoVariableArea));
         const VarRef::Axis wanted = ctx_.varKind == 1 ? VarRef::Axis::Column : VarRef::Axis::Row;
         if (n.var1.axis != wanted)
             fail(n, ctx_.varKind == 1
-                        ? QStringLiteral("the variable area has rows: name its columns (V_A)")
-                        : QStringLiteral("the variable area has columns: name its rows (V_1)"));
+                        ? CmdText(str::kVarRowsNameColumns)
+                        : CmdText(str::kVarColumnsNameRows));
         const VarRef& last = n.kind == NodeKind::VRefArea ? n.var2 : n.var1;
         const int limit = wanted == VarRef::Axis::Column ? ctx_.cols : ctx_.rows;
-        if (last.index > limit) fail(n, QStringLiteral("V_ name outside the table"));
+        if (last.index > limit) fail(n, CmdText(str::kVNameOutside));
     }
 
     void name(const Node& n) {
         if (ctx_.isKeyword && ctx_.isKeyword(n.text)) return;
         if (ctx_.allowVariables) return;
-        fail(n, QStringLiteral("unknown name %1").arg(n.text));
+        fail(n, CmdText(str::kUnknownName).arg(n.text));
     }
 
     void call(const Node& n) {
@@ -78,20 +79,22 @@ private:
         if (!f) {
             // Application services check their own argument text.
             if (ctx_.isServiceFunction && ctx_.isServiceFunction(n.text)) return;
-            fail(n, QStringLiteral("unknown function %1").arg(n.text));
+            fail(n, CmdText(str::kUnknownFunction).arg(n.text));
         }
         const int count = int(n.children.size());
         if (count < f->minArgs || count > f->maxArgs) {
-            const QString range = f->minArgs == f->maxArgs
-                                      ? QString::number(f->minArgs)
-                                      : QStringLiteral("%1 to %2").arg(f->minArgs).arg(f->maxArgs);
-            fail(n, QStringLiteral("%1 takes %2 argument(s)").arg(n.text, range));
+            fail(n, f->minArgs == f->maxArgs
+                        ? CmdText(str::kArgumentCountIs).arg(n.text).arg(f->minArgs)
+                        : CmdText(str::kArgumentCountRange)
+                              .arg(n.text)
+                              .arg(f->minArgs)
+                              .arg(f->maxArgs));
         }
         for (int i = 0; i < count; ++i) {
             const Node& a = *n.children[i];
-            const QString which = QStringLiteral("argument %1 of %2").arg(i + 1).arg(n.text);
+            const auto which = [&](int id) { return CmdText(id).arg(i + 1).arg(n.text); };
             if (a.kind == NodeKind::Empty) {
-                if (i < f->minArgs) fail(a, which + QStringLiteral(" is missing"));
+                if (i < f->minArgs) fail(a, which(str::kArgumentMissing));
                 continue;
             }
             if (f->isStatistic() && i == 0) {
@@ -99,12 +102,12 @@ private:
                 const bool ok =
                     a.kind == NodeKind::CellRef || a.kind == NodeKind::Area ||
                     (varArea && (a.kind == NodeKind::VRef || a.kind == NodeKind::VRefArea));
-                if (!ok) fail(a, which + QStringLiteral(" must be an area"));
+                if (!ok) fail(a, which(str::kArgumentMustBeArea));
             } else if (a.kind == NodeKind::Area || a.kind == NodeKind::VRefArea) {
-                fail(a, which + QStringLiteral(" cannot be an area"));
+                fail(a, which(str::kArgumentIsArea));
             }
             if (a.kind == NodeKind::Filter && !(f->isStatistic() && i == 1))
-                fail(a, which + QStringLiteral(": a filter needs a statistic function"));
+                fail(a, which(str::kFilterNeedsStatistic));
             node(a);
         }
     }

@@ -49,7 +49,7 @@ bool classifyCell(QStringView w, Token& t) {
 void classifyVar(QStringView w, Token& t) {
     t.kind = TokenKind::VRef;
     const QStringView rest = w.mid(2);
-    const QString bad = QStringLiteral("%1 is not a variable-area name").arg(w.toString());
+    const QString bad = CmdText(str::kNotVarAreaName).arg(w.toString());
     int letters = 0;
     while (letters < rest.size() && isAsciiLetter(rest[letters])) ++letters;
     int digits = 0;

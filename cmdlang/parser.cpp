@@ -124,6 +124,7 @@ QString wantedText(const char* wanted) {
         {"ALL, page numbers or FOR", str::kWantPages},
         {"S, A or P", str::kWantSortMode},
         {"quoted message", str::kWantMessage},
+        {"page number", str::kWantPageNumber},
         {"',' or MESS", str::kWantCommaOrMess},
         {"',' or ')'", str::kWantCommaOrParen},
     };
@@ -518,10 +519,7 @@ int Parser::integer(int min, int max, const char* what) {
     if (!at(TokenKind::Number)) unexpected(what);
     const double v = cur_.number;
     if (v != std::floor(v) || v < min || v > max)
-        failHere(QStringLiteral("%1 must be a whole number from %2 to %3")
-                     .arg(QLatin1StringView(what))
-                     .arg(min)
-                     .arg(max));
+        failHere(CmdText(str::kWholeNumberRange).arg(wantedText(what)).arg(min).arg(max));
     advance();
     return int(v);
 }

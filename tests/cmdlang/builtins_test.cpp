@@ -119,7 +119,7 @@ TEST(Builtins, VariableAreaStatistics) {
     FakeEnvironment none;
     const Value e = eval("GTOTAL(V_A)", none);
     ASSERT_TRUE(e.isError());
-    EXPECT_TRUE(e.errorMessage().contains("variable area"));
+    EXPECT_EQ(e.errorMessage(), LoadErrorText(qor::str::kReportHasNoVariableArea));
 }
 
 TEST(Builtins, StatisticsOverAllPages) {

@@ -5,6 +5,7 @@
 #include "cmdlang/parser.h"
 #include "cmdlang/printer.h"
 #include "cmdlang/references.h"
+#include "engine/messages.h"
 #include "qstringprint.h"
 
 using namespace qor::cmd;
@@ -32,13 +33,20 @@ QString check(const QString& text, const FormulaCheckContext& c = report()) {
     return QStringLiteral("%1: %2").arg(e.position).arg(e.reason);
 }
 
+// What check gives for a failure at pos told by string id, its places filled.
+QString said(int pos, int id, std::initializer_list<QString> places = {}) {
+    QString text = LoadErrorText(id);
+    for (const QString& p : places) text = text.arg(p);
+    return QStringLiteral("%1: %2").arg(pos).arg(text);
+}
+
 }  // namespace
 
 TEST(FormulaCheck, ReferencesMustLieInTheTable) {
     EXPECT_EQ(check("A1+J20"), "");
-    EXPECT_EQ(check("A1+K1"), "3: K1 is outside the table");
-    EXPECT_EQ(check("A21"), "0: A21 is outside the table");
-    EXPECT_EQ(check("PTOTAL(A1:J21)"), "7: J21 is outside the table");
+    EXPECT_EQ(check("A1+K1"), said(3, qor::str::kOutsideTable, {"K1"}));
+    EXPECT_EQ(check("A21"), said(0, qor::str::kOutsideTable, {"A21"}));
+    EXPECT_EQ(check("PTOTAL(A1:J21)"), said(7, qor::str::kOutsideTable, {"J21"}));
     EXPECT_EQ(check("\"other.rep\"->Z100"), "");  // the other report's size is not known here
     EXPECT_EQ(check("A1+"), QStringLiteral("3: 此处应为数值，却是行尾"));
     EXPECT_EQ(check("IW1"), QStringLiteral("0: 列IW超出了IV"));
@@ -46,33 +54,33 @@ TEST(FormulaCheck, ReferencesMustLieInTheTable) {
 
 TEST(FormulaCheck, VariableAreaNamesNeedAMatchingArea) {
     EXPECT_EQ(check("V_A+V_J3"), "");
-    EXPECT_EQ(check("V_K"), "0: V_ name outside the table");
-    EXPECT_EQ(check("V_1"), "0: the variable area has rows: name its columns (V_A)");
+    EXPECT_EQ(check("V_K"), said(0, qor::str::kVNameOutside));
+    EXPECT_EQ(check("V_1"), said(0, qor::str::kVarRowsNameColumns));
     FormulaCheckContext byColumns = report();
     byColumns.varKind = 2;
     EXPECT_EQ(check("V_20", byColumns), "");
-    EXPECT_EQ(check("V_21", byColumns), "0: V_ name outside the table");
-    EXPECT_EQ(check("V_A", byColumns), "0: the variable area has columns: name its rows (V_1)");
+    EXPECT_EQ(check("V_21", byColumns), said(0, qor::str::kVNameOutside));
+    EXPECT_EQ(check("V_A", byColumns), said(0, qor::str::kVarColumnsNameRows));
     FormulaCheckContext none = report();
     none.varKind = 0;
-    EXPECT_EQ(check("1+V_A", none), "2: the report has no variable area");
+    EXPECT_EQ(check("1+V_A", none), said(2, qor::str::kReportHasNoVariableArea));
 }
 
 TEST(FormulaCheck, NamesAndFunctions) {
     EXPECT_EQ(check("年*100+月"), "");
-    EXPECT_EQ(check("季+1"), "0: unknown name 季");
+    EXPECT_EQ(check("季+1"), said(0, qor::str::kUnknownName, {"季"}));
     FormulaCheckContext let = report();
     let.allowVariables = true;
     EXPECT_EQ(check("&abc+1", let), "");
-    EXPECT_EQ(check("FOO(1)"), "0: unknown function FOO");
-    EXPECT_EQ(check("FOO(5101.01.02)"), "0: unknown function FOO");
+    EXPECT_EQ(check("FOO(1)"), said(0, qor::str::kUnknownFunction, {"FOO"}));
+    EXPECT_EQ(check("FOO(5101.01.02)"), said(0, qor::str::kUnknownFunction, {"FOO"}));
     EXPECT_EQ(check("qc(5101.01.02,全年,,,\"Y\")+1"), "");
-    EXPECT_EQ(check("round(1)"), "0: ROUND takes 2 argument(s)");
-    EXPECT_EQ(check("PAI(1)"), "0: PAI takes 0 argument(s)");
+    EXPECT_EQ(check("round(1)"), said(0, qor::str::kArgumentCountIs, {"ROUND", "2"}));
+    EXPECT_EQ(check("PAI(1)"), said(0, qor::str::kArgumentCountIs, {"PAI", "0"}));
     EXPECT_EQ(check("SUBSTR(\"abc\",2)+SUBSTR(\"abc\",1,1)"), "");
-    EXPECT_EQ(check("SUBSTR(\"abc\",,2)"), "13: argument 2 of SUBSTR is missing");
+    EXPECT_EQ(check("SUBSTR(\"abc\",,2)"), said(13, qor::str::kArgumentMissing, {"2", "SUBSTR"}));
     EXPECT_EQ(check("INDB(\"f.dbf\",\"t\",\"x\",1,)"), "");
-    EXPECT_EQ(check("IFF(A1>0,1,)"), "11: argument 3 of IFF is missing");
+    EXPECT_EQ(check("IFF(A1>0,1,)"), said(11, qor::str::kArgumentMissing, {"3", "IFF"}));
     EXPECT_EQ(check("GETRECORD(\"select 1\",\"A1:B2\",1)"), "");
 }
 
@@ -81,19 +89,19 @@ TEST(FormulaCheck, StatisticArguments) {
     EXPECT_EQ(check("PCOUNT(C1,C1<>0 AND 年=2004)"), "");
     EXPECT_EQ(check("GTOTAL(V_A1:V_B5)+GAVG(V_A,V_B>100)+GMAX(C1:C12)"), "");
     EXPECT_EQ(check("TOTAL(A1:B2,年=2004)"), "");
-    EXPECT_EQ(check("PTOTAL(1)"), "7: argument 1 of PTOTAL must be an area");
-    EXPECT_EQ(check("PTOTAL(V_A)"), "7: argument 1 of PTOTAL must be an area");
-    EXPECT_EQ(check("ABS(A1:A2)"), "4: argument 1 of ABS cannot be an area");
-    EXPECT_EQ(check("ABS(>0)"), "4: argument 1 of ABS: a filter needs a statistic function");
-    EXPECT_EQ(check("PTOTAL(>0)"), "7: argument 1 of PTOTAL must be an area");
-    EXPECT_EQ(check("PTOTAL(A1,A1:A2)"), "10: argument 2 of PTOTAL cannot be an area");
+    EXPECT_EQ(check("PTOTAL(1)"), said(7, qor::str::kArgumentMustBeArea, {"1", "PTOTAL"}));
+    EXPECT_EQ(check("PTOTAL(V_A)"), said(7, qor::str::kArgumentMustBeArea, {"1", "PTOTAL"}));
+    EXPECT_EQ(check("ABS(A1:A2)"), said(4, qor::str::kArgumentIsArea, {"1", "ABS"}));
+    EXPECT_EQ(check("ABS(>0)"), said(4, qor::str::kFilterNeedsStatistic, {"1", "ABS"}));
+    EXPECT_EQ(check("PTOTAL(>0)"), said(7, qor::str::kArgumentMustBeArea, {"1", "PTOTAL"}));
+    EXPECT_EQ(check("PTOTAL(A1,A1:A2)"), said(10, qor::str::kArgumentIsArea, {"2", "PTOTAL"}));
 }
 
 TEST(FormulaCheck, Clauses) {
     EXPECT_EQ(check("A1+B1 For C1>0 Relation 年 with \"b.rep\"->年度"), "");
-    EXPECT_EQ(check("A1 For K1>0"), "7: K1 is outside the table");
+    EXPECT_EQ(check("A1 For K1>0"), said(7, qor::str::kOutsideTable, {"K1"}));
     EXPECT_EQ(check("A1 Relation 部门 with \"b.rep\"->年"),
-              "12: 部门 is not a keyword of this report");
+              said(12, qor::str::kNotKeywordOfReport, {"部门"}));
     std::unique_ptr<Formula> compiled;
     EXPECT_EQ(CheckFormula(QStringLiteral("TOTAL B1+C1"), report(), nullptr, &compiled),
               Status::Ok);

@@ -207,13 +207,14 @@ TEST_F(InterpTest, ReachesTheOtherSubsystemsThroughTheirHooks) {
     fails("MAIL", CALC_ERR_MAIL_BUSY);
     MailThreadEvent().Set();
     EXPECT_EQ(mailMode, u'?');
-    EXPECT_EQ(ci->LastErrorText(), LoadErrorText(qor::str::kMailProgramRunning));
+    EXPECT_EQ(ci->LastErrorText(), LoadErrorText(qor::str::kMailProgramRunning).trimmed());
 
     ok("let &n = 12.5");
     ok("let &s = \"abc\"");
     ok("LIST MEMORY");
     EXPECT_EQ(listed.names, (QStringList{"&n", "&s"}));
-    EXPECT_EQ(listed.types, (QStringList{"numeric", "text"}));
+    EXPECT_EQ(listed.types, (QStringList{LoadErrorText(qor::str::kNumberKeywordType),
+                                         LoadErrorText(qor::str::kTextKeywordType)}));
     EXPECT_EQ(listed.values, (QStringList{"12.5", "abc"}));
     ok("HELP");  // headless: to the message sink
 }
