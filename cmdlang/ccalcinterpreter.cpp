@@ -207,15 +207,18 @@ void CCalcInterpreter::execute(const Command& c, const QString& line) {
 void CCalcInterpreter::fail(int code, const QString& text, const QString& line, int lineNumber,
                             const QString& scriptName) {
     m_lastCode = code;
-    m_lastText = scriptName.isEmpty() || lineNumber <= 0
-                     ? text
-                     : QStringLiteral("%1, line %2: %3").arg(scriptName).arg(lineNumber).arg(text);
+    // One pass over the place's form: a script name holding "%2" stays as
+    // it is.
+    const auto placed = [&](const QString& what) {
+        return scriptName.isEmpty() || lineNumber <= 0
+                   ? what
+                   : LoadErrorText(qor::str::kScriptLineFailed)
+                         .arg(scriptName, QString::number(lineNumber), what);
+    };
+    m_lastText = placed(text);
     // The log of formulas and commands keeps every failure with its line,
     // in the user's language: it is read in the desktop's log dialog.
-    QString local = qor::cmd::LocalCalcFailure(code, text);
-    if (!scriptName.isEmpty() && lineNumber > 0)
-        local =
-            LoadErrorText(qor::str::kScriptLineFailed).arg(scriptName).arg(lineNumber).arg(local);
+    const QString local = placed(qor::cmd::LocalCalcFailure(code, text));
     WriteErrorLog(QStringLiteral("%1\n    ").arg(line.trimmed()) +
                   LoadErrorText(qor::str::kLogFailure).arg(code).arg(local));
     // The box shows the same words the log keeps.

@@ -80,7 +80,7 @@ bool ParseScript(const QString& text, const QString& name, std::vector<ScriptCom
             }
             why = e.toString();
         }
-        if (error) *error = QStringLiteral("%1, line %2: %3").arg(name).arg(line.number).arg(why);
+        if (error) *error = CmdText(str::kScriptLineFailed).arg(name, QString::number(line.number), why);
         if (errorLine) *errorLine = line.number;
         out->clear();
         return false;

@@ -30,8 +30,9 @@ struct ScriptCommand {
 };
 
 // Parses every command line of a script. False on the first line that is
-// longer than the command buffer or does not parse; *error then says
-// "NAME, line N: column C: reason" and *errorLine holds N.
+// longer than the command buffer or does not parse; *error then names the
+// script and line N in the user's words, then where in the line and why,
+// and *errorLine holds N.
 bool ParseScript(const QString& text, const QString& name, std::vector<ScriptCommand>* out,
                  QString* error, int* errorLine = nullptr);
 

@@ -117,8 +117,19 @@ bool BatchScriptList::Modify(int index, const BatchScript& edited, QString* erro
 }
 
 QString BatchFailureText(int code, const QString& reported) {
-    // The places, outermost first: "a.shl, line 3: b.shl, line 1: ...".
-    static const QRegularExpression place(QStringLiteral("^(.+?), line (\\d+): "));
+    // The places, outermost first, in the form the command language gives
+    // them: "批命令a.shl第3行出错：批命令b.shl第1行出错：...".
+    static const QRegularExpression place = [] {
+        const QString form = LoadErrorText(str::kScriptLineFailed);
+        const qsizetype name = form.indexOf(u"%1"), line = form.indexOf(u"%2"),
+                        what = form.indexOf(u"%3");
+        if (name < 0 || line < name || what < line || what + 2 != form.size())
+            return QRegularExpression(QStringLiteral("(?!)"));
+        return QRegularExpression(
+            u'^' + QRegularExpression::escape(form.left(name)) + QStringLiteral("(.+?)") +
+            QRegularExpression::escape(form.mid(name + 2, line - name - 2)) +
+            QStringLiteral("(\\d+)") + QRegularExpression::escape(form.mid(line + 2, what - line - 2)));
+    }();
     QList<std::pair<QString, QString>> places;
     QString rest = reported;
     for (QRegularExpressionMatch m; (m = place.match(rest)).hasMatch();) {

@@ -53,7 +53,9 @@ TEST(QorRun, AFailingLineSavesNothing) {
     script.close();
     auto ran = qor({"run", script.fileName(), report});
     EXPECT_EQ(ran.exitCode, 1);
-    EXPECT_TRUE(ran.err.contains("bad.shl, line 2")) << ran.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(ran.err).contains(
+        LoadErrorText(qor::str::kScriptLineFailed).arg("bad.shl", "2", QString())))
+        << ran.err.constData();
     EXPECT_EQ(digest(report), before);
 
     EXPECT_EQ(qor({"run"}).exitCode, 2);

@@ -49,18 +49,25 @@ TEST_F(InterpTest, ScriptsInUtf8AndGb18030WithComments) {
     EXPECT_EQ(qor::cmd::DecodeScriptBytes(QByteArray("\xEF\xBB\xBF") + "LET a=1"), "LET a=1");
 }
 
+namespace {
+// How a failure names the script and line it happened on, before what failed.
+QString place(const QString& script, int line) {
+    return LoadErrorText(qor::str::kScriptLineFailed).arg(script, QString::number(line), QString());
+}
+}  // namespace
+
 TEST_F(InterpTest, ASyntaxErrorRunsNothingAndNamesItsLine) {
     writeFile("bad.shl", "let &a = 1\n* comment\nlet &b = (2\nlet &c = 3\n");
     QString error;
     EXPECT_FALSE(ci->RunBatchFile(dir + "/bad.shl", &error));
-    EXPECT_TRUE(error.startsWith(QStringLiteral("bad.shl, line 3: 第12个字符处："))) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(place("bad.shl", 3) + QStringLiteral("第12个字符处："))) << error.toStdString();
     EXPECT_EQ(ci->LastErrorCode(), CALC_ERR_SYNTAX);
     EXPECT_EQ(ci->Runtime().GetVariableCount(), 0);
 
     // A failing line stops the run; the lines after it do not run.
     writeFile("stop.shl", "let &a = 1\nlet &b = 1/0\nlet &c = 3\n");
     EXPECT_FALSE(ci->RunBatchFile(dir + "/stop.shl", &error));
-    EXPECT_TRUE(error.startsWith("stop.shl, line 2: ")) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(place("stop.shl", 2))) << error.toStdString();
     EXPECT_TRUE(variable("&a"));
     EXPECT_FALSE(variable("&c"));
     EXPECT_EQ(ci->TestRunMode(0xFF), 0);  // batch mode was only for the run
@@ -77,7 +84,7 @@ TEST_F(InterpTest, TheBatchQuestionMayGoOn) {
     int asked = 0;
     qor::cmd::CalcSubsystemHooks hooks;
     hooks.batchError = [&](const QString& message) {
-        EXPECT_TRUE(message.startsWith("go.shl, line 1"));
+        EXPECT_TRUE(message.startsWith(place("go.shl", 1)));
         ++asked;
         return qor::cmd::BatchErrorAnswer{true, true};
     };
@@ -87,7 +94,7 @@ TEST_F(InterpTest, TheBatchQuestionMayGoOn) {
     EXPECT_EQ(asked, 1);                                      // "以后不再提示" was ticked
     EXPECT_TRUE(variable("&b"));
     EXPECT_TRUE(variable("&d"));
-    EXPECT_TRUE(error.startsWith("go.shl, line 1")) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(place("go.shl", 1))) << error.toStdString();
 }
 
 TEST_F(InterpTest, DoNestsEightDeep) {
@@ -108,7 +115,7 @@ TEST_F(InterpTest, DoNestsEightDeep) {
     EXPECT_FALSE(ci->RunBatchFile(dir + "/d0.shl", &error));
     EXPECT_EQ(ci->LastErrorCode(), CALC_ERR_NESTING);
     EXPECT_FALSE(variable("&deep"));
-    EXPECT_TRUE(error.startsWith("d0.shl, line 1: d1.shl, line 1: ")) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(place("d0.shl", 1) + place("d1.shl", 1))) << error.toStdString();
     ok("let &after = 1");  // the depth is back to 0
     ok(QStringLiteral("DO \"%1/d5.shl\"").arg(dir));
     fails("DO \"nothing.shl\"", CALC_ERR_FILE);
@@ -125,7 +132,7 @@ TEST_F(InterpTest, EscStopsBetweenCommands) {
     EXPECT_EQ(ci->LastErrorCode(), CALC_ERR_STOPPED);
     EXPECT_TRUE(variable("&b"));
     EXPECT_FALSE(variable("&c"));
-    EXPECT_TRUE(error.startsWith("long.shl, line 3")) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(place("long.shl", 3))) << error.toStdString();
     // The stop question is asked, in the user's language; answering no goes on.
     ASSERT_FALSE(messages.isEmpty());
     EXPECT_EQ(messages.first(), QStringLiteral("是否停止执行命令？"));

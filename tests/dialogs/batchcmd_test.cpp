@@ -312,14 +312,17 @@ TEST(BatchCmdDlg, AFailingScriptIsToldOnceInTheSystemsLanguage) {
 }
 
 TEST(BatchScriptList, FailureTextsNameEveryScriptAndLineAndTheFailure) {
-    EXPECT_EQ(
-        BatchFailureText(CALC_ERR_NO_REPORT, "a.shl, line 3: b.shl, line 1: no report is open"),
-        "批命令a.shl第3行出错：批命令b.shl第1行出错：" + LoadErrorText(qor::str::kNoReportOpen));
+    const auto place = [](const QString& script, int line, const QString& what) {
+        return LoadErrorText(qor::str::kScriptLineFailed).arg(script, QString::number(line), what);
+    };
+    const QString nested = place("a.shl", 3, place("b.shl", 1, "no report is open"));
+    EXPECT_EQ(BatchFailureText(CALC_ERR_NO_REPORT, nested),
+              "批命令a.shl第3行出错：批命令b.shl第1行出错：" + LoadErrorText(qor::str::kNoReportOpen));
     EXPECT_EQ(BatchFailureText(CALC_ERR_NOT_FOUND, "x"), LoadErrorText(qor::str::kNoRecordFound));
-    EXPECT_EQ(BatchFailureText(1011, "c.shl, line 2: write error"),
+    EXPECT_EQ(BatchFailureText(1011, place("c.shl", 2, "write error")),
               "批命令c.shl第2行出错：报表操作失败（状态1011）");
     // The reason the command language gave in Chinese is the one shown.
-    EXPECT_EQ(BatchFailureText(1075, QStringLiteral("bad.shl, line 2: A99在表格之外")),
+    EXPECT_EQ(BatchFailureText(1075, place("bad.shl", 2, QStringLiteral("A99在表格之外"))),
               QStringLiteral("批命令bad.shl第2行出错：A99在表格之外"));
     EXPECT_EQ(BatchFailureText(CALC_ERR_FILE, "The batch file x cannot be opened"),
               LoadErrorText(qor::str::kFileUnusable));
