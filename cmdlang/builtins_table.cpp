@@ -55,7 +55,7 @@ bool NumberArgument(Evaluator& ev, const Node& call, size_t i, double* out, Valu
     }
     if (v.isArea()) {
         *bad = Value::error(
-            CmdText(str::kArgumentIsArea).arg(i + 1).arg(call.text));
+            CmdText(str::kFormulaArgumentNotArea).arg(i + 1).arg(call.text));
         return false;
     }
     if (!NumberForArithmetic(v, out)) {
@@ -85,7 +85,7 @@ bool MarkedTextArgument(Evaluator& ev, const Node& call, size_t i, Value* out, V
     }
     if (v.isArea()) {
         *bad = Value::error(
-            CmdText(str::kArgumentIsArea).arg(i + 1).arg(call.text));
+            CmdText(str::kFormulaArgumentNotArea).arg(i + 1).arg(call.text));
         return false;
     }
     *out = v.isText() ? v : Value::text(ToText(v));

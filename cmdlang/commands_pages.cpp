@@ -218,7 +218,7 @@ void RunSort(CommandRun& run) {
             if (key.slot < 0)
                 ThrowCalcError(
                     CALC_ERR_BAD_ARGUMENT,
-                    CmdText(str::kNotKeywordOfReport).arg(k.key->text));
+                    CmdText(str::kFormulaNotKeyword).arg(k.key->text));
         } else {
             // A cell at or after the variable area sits on a different row
             // (column) of each page; only cells before it name one place.

@@ -270,11 +270,7 @@ Value Evaluator::call(const Node& n) {
     if (!b) return serviceCall(n);
     const int count = int(n.children.size());
     if (count < b->info->minArgs || count > b->info->maxArgs)
-        return Value::error(CmdText(str::kArgumentCountGiven)
-                                .arg(n.text)
-                                .arg(b->info->minArgs)
-                                .arg(b->info->maxArgs)
-                                .arg(count));
+        return Value::error(ArgumentCountText(n.text, b->info->minArgs, b->info->maxArgs));
     // The arguments' nodes are asked for memory together rather than one
     // after another as each is evaluated: a recalculation goes through
     // thousands of trees, few of which are in the cache.

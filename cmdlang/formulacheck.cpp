@@ -37,7 +37,7 @@ public:
     void key(const Node& n) {
         if (n.kind == NodeKind::Ident) {
             if (!(ctx_.isKeyword && ctx_.isKeyword(n.text)))
-                fail(n, CmdText(str::kNotKeywordOfReport).arg(n.text));
+                fail(n, CmdText(str::kFormulaNotKeyword).arg(n.text));
             return;
         }
         node(n);
@@ -52,7 +52,7 @@ private:
         if (n.external) return;  // the other report's size is known only when it is read
         const CellPos last = n.kind == NodeKind::Area ? n.cell2 : n.cell1;
         if (last.row > ctx_.rows || last.col > ctx_.cols)
-            fail(n, CmdText(str::kOutsideTable).arg(PrintCell(last)));
+            fail(n, CmdText(str::kFormulaOutsideTable).arg(PrintCell(last)));
     }
 
     void vars(const Node& n) {
@@ -71,7 +71,7 @@ private:
     void name(const Node& n) {
         if (ctx_.isKeyword && ctx_.isKeyword(n.text)) return;
         if (ctx_.allowVariables) return;
-        fail(n, CmdText(str::kUnknownName).arg(n.text));
+        fail(n, CmdText(str::kFormulaUnknownName).arg(n.text));
     }
 
     void call(const Node& n) {
@@ -79,22 +79,17 @@ private:
         if (!f) {
             // Application services check their own argument text.
             if (ctx_.isServiceFunction && ctx_.isServiceFunction(n.text)) return;
-            fail(n, CmdText(str::kUnknownFunction).arg(n.text));
+            fail(n, CmdText(str::kFormulaUnknownFunction).arg(n.text));
         }
         const int count = int(n.children.size());
         if (count < f->minArgs || count > f->maxArgs) {
-            fail(n, f->minArgs == f->maxArgs
-                        ? CmdText(str::kArgumentCountIs).arg(n.text).arg(f->minArgs)
-                        : CmdText(str::kArgumentCountRange)
-                              .arg(n.text)
-                              .arg(f->minArgs)
-                              .arg(f->maxArgs));
+            fail(n, ArgumentCountText(n.text, f->minArgs, f->maxArgs));
         }
         for (int i = 0; i < count; ++i) {
             const Node& a = *n.children[i];
             const auto which = [&](int id) { return CmdText(id).arg(i + 1).arg(n.text); };
             if (a.kind == NodeKind::Empty) {
-                if (i < f->minArgs) fail(a, which(str::kArgumentMissing));
+                if (i < f->minArgs) fail(a, which(str::kFormulaArgumentMissing));
                 continue;
             }
             if (f->isStatistic() && i == 0) {
@@ -102,9 +97,9 @@ private:
                 const bool ok =
                     a.kind == NodeKind::CellRef || a.kind == NodeKind::Area ||
                     (varArea && (a.kind == NodeKind::VRef || a.kind == NodeKind::VRefArea));
-                if (!ok) fail(a, which(str::kArgumentMustBeArea));
+                if (!ok) fail(a, which(str::kFormulaArgumentArea));
             } else if (a.kind == NodeKind::Area || a.kind == NodeKind::VRefArea) {
-                fail(a, which(str::kArgumentIsArea));
+                fail(a, which(str::kFormulaArgumentNotArea));
             }
             if (a.kind == NodeKind::Filter && !(f->isStatistic() && i == 1))
                 fail(a, which(str::kFilterNeedsStatistic));

@@ -3,6 +3,8 @@
 #include <QLatin1StringView>
 #include <iterator>
 
+#include "cmdlang/cmdtexts.h"
+
 namespace qor::cmd {
 
 namespace {
@@ -86,6 +88,12 @@ const FunctionInfo* FindFunction(QStringView name) {
 const FunctionInfo* BuiltinFunctions(int* count) {
     *count = int(std::size(kFunctions));
     return kFunctions;
+}
+
+QString ArgumentCountText(const QString& name, int minArgs, int maxArgs) {
+    QString count = QString::number(minArgs);
+    if (maxArgs != minArgs) count += CmdText(str::kRangeTilde) + QString::number(maxArgs);
+    return CmdText(str::kFormulaArgumentCount).arg(name, count);
 }
 
 }  // namespace qor::cmd

@@ -3,6 +3,7 @@
 // checker and the dependency graph need to know of them. Their evaluation
 // lives with the interpreter.
 
+#include <QString>
 #include <QStringView>
 #include <cstdint>
 
@@ -43,5 +44,9 @@ const FunctionInfo* FindFunction(QStringView name);
 
 // Every built-in function, for listings.
 const FunctionInfo* BuiltinFunctions(int* count);
+
+// What a call of name with the wrong number of arguments is told: the
+// count it takes, min～max when that is a range.
+QString ArgumentCountText(const QString& name, int minArgs, int maxArgs);
 
 }  // namespace qor::cmd

@@ -60,36 +60,23 @@ int editDistance(const QString& a, const QString& b) {
 
 QString text(int id) { return LoadErrorText(id); }
 
-// The checker's reason in the user's language; the function named when it
-// is one the language lacks.
+// The checker's reason as the user reads it; the function named when it is
+// one the language lacks.
 QString reasonText(const QString& reason, QString* unknownFunction) {
-    struct Pattern {
-        const char* re;
-        int id;
-    };
-    static const Pattern patterns[] = {
-        {"^unknown function (\\S+?)(?::.*)?$", str::kFormulaUnknownFunction},
-        {"^unknown name (\\S+)$", str::kFormulaUnknownName},
-        {"^(\\S+) is outside the table$", str::kFormulaOutsideTable},
-        {"^(\\S+) takes (\\d+(?: to \\d+)?) argument\\(s\\)$", str::kFormulaArgumentCount},
-        {"^argument (\\d+) of (\\S+) must be an area$", str::kFormulaArgumentArea},
-        {"^argument (\\d+) of (\\S+) cannot be an area$", str::kFormulaArgumentNotArea},
-        {"^argument (\\d+) of (\\S+) is missing$", str::kFormulaArgumentMissing},
-        {"^(\\S+) is not a keyword of this report$", str::kFormulaNotKeyword},
-    };
-    for (const Pattern& p : patterns) {
-        const QRegularExpressionMatch m =
-            QRegularExpression(QString::fromLatin1(p.re)).match(reason.trimmed());
-        if (!m.hasMatch()) continue;
-        if (p.id == str::kFormulaUnknownFunction && unknownFunction)
-            *unknownFunction = m.captured(1);
-        QString out = text(p.id).arg(m.captured(1));
-        if (m.lastCapturedIndex() >= 2)
-            out = out.arg(
-                QString(m.captured(2)).replace(QStringLiteral(" to "), LoadErrorText(str::kRangeTilde)));
-        return out;
-    }
-    return text(str::kFormulaSyntax);
+    static const QRegularExpression unknown = [] {
+        const QStringList around = text(str::kFormulaUnknownFunction).split(QStringLiteral("%1"));
+        if (around.size() != 2) return QRegularExpression(QStringLiteral("(?!)"));
+        return QRegularExpression(u'^' + QRegularExpression::escape(around[0]) +
+                                  QStringLiteral("(\\S+?)") +
+                                  QRegularExpression::escape(around[1]) + u'$');
+    }();
+    const QString why = reason.trimmed();
+    const QRegularExpressionMatch m = unknown.match(why);
+    if (m.hasMatch() && unknownFunction) *unknownFunction = m.captured(1);
+    // The checker and the parser speak the user's language; a reason that
+    // does not (a component's own words) is told as a formula written wrong.
+    static const QRegularExpression han(QStringLiteral("\\p{Han}"));
+    return why.contains(han) ? why : text(str::kFormulaSyntax);
 }
 
 }  // namespace

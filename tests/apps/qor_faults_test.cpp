@@ -228,7 +228,8 @@ TEST(QorFaults, AScriptDoublingATextFailsFastAtTheTextLimit) {
 #endif
     EXPECT_EQ(r.exitCode, 1);
     const QString err = QString::fromUtf8(r.err);
-    EXPECT_TRUE(err.contains("line 17")) << qPrintable(err);  // 2 << 16 > 65,536
+    EXPECT_TRUE(err.contains(LoadErrorText(qor::str::kScriptLineFailed).arg("double.shl", "17", QString())))
+        << qPrintable(err);  // 2 << 16 > 65,536
     EXPECT_TRUE(err.contains(QStringLiteral("字符串将超过65536个字符"))) << qPrintable(err);
     EXPECT_EQ(fileBytes(rep), before);
 }

@@ -44,9 +44,9 @@ QString said(int pos, int id, std::initializer_list<QString> places = {}) {
 
 TEST(FormulaCheck, ReferencesMustLieInTheTable) {
     EXPECT_EQ(check("A1+J20"), "");
-    EXPECT_EQ(check("A1+K1"), said(3, qor::str::kOutsideTable, {"K1"}));
-    EXPECT_EQ(check("A21"), said(0, qor::str::kOutsideTable, {"A21"}));
-    EXPECT_EQ(check("PTOTAL(A1:J21)"), said(7, qor::str::kOutsideTable, {"J21"}));
+    EXPECT_EQ(check("A1+K1"), said(3, qor::str::kFormulaOutsideTable, {"K1"}));
+    EXPECT_EQ(check("A21"), said(0, qor::str::kFormulaOutsideTable, {"A21"}));
+    EXPECT_EQ(check("PTOTAL(A1:J21)"), said(7, qor::str::kFormulaOutsideTable, {"J21"}));
     EXPECT_EQ(check("\"other.rep\"->Z100"), "");  // the other report's size is not known here
     EXPECT_EQ(check("A1+"), QStringLiteral("3: 此处应为数值，却是行尾"));
     EXPECT_EQ(check("IW1"), QStringLiteral("0: 列IW超出了IV"));
@@ -68,19 +68,19 @@ TEST(FormulaCheck, VariableAreaNamesNeedAMatchingArea) {
 
 TEST(FormulaCheck, NamesAndFunctions) {
     EXPECT_EQ(check("年*100+月"), "");
-    EXPECT_EQ(check("季+1"), said(0, qor::str::kUnknownName, {"季"}));
+    EXPECT_EQ(check("季+1"), said(0, qor::str::kFormulaUnknownName, {"季"}));
     FormulaCheckContext let = report();
     let.allowVariables = true;
     EXPECT_EQ(check("&abc+1", let), "");
-    EXPECT_EQ(check("FOO(1)"), said(0, qor::str::kUnknownFunction, {"FOO"}));
-    EXPECT_EQ(check("FOO(5101.01.02)"), said(0, qor::str::kUnknownFunction, {"FOO"}));
+    EXPECT_EQ(check("FOO(1)"), said(0, qor::str::kFormulaUnknownFunction, {"FOO"}));
+    EXPECT_EQ(check("FOO(5101.01.02)"), said(0, qor::str::kFormulaUnknownFunction, {"FOO"}));
     EXPECT_EQ(check("qc(5101.01.02,全年,,,\"Y\")+1"), "");
-    EXPECT_EQ(check("round(1)"), said(0, qor::str::kArgumentCountIs, {"ROUND", "2"}));
-    EXPECT_EQ(check("PAI(1)"), said(0, qor::str::kArgumentCountIs, {"PAI", "0"}));
+    EXPECT_EQ(check("round(1)"), said(0, qor::str::kFormulaArgumentCount, {"ROUND", "2"}));
+    EXPECT_EQ(check("PAI(1)"), said(0, qor::str::kFormulaArgumentCount, {"PAI", "0"}));
     EXPECT_EQ(check("SUBSTR(\"abc\",2)+SUBSTR(\"abc\",1,1)"), "");
-    EXPECT_EQ(check("SUBSTR(\"abc\",,2)"), said(13, qor::str::kArgumentMissing, {"2", "SUBSTR"}));
+    EXPECT_EQ(check("SUBSTR(\"abc\",,2)"), said(13, qor::str::kFormulaArgumentMissing, {"2", "SUBSTR"}));
     EXPECT_EQ(check("INDB(\"f.dbf\",\"t\",\"x\",1,)"), "");
-    EXPECT_EQ(check("IFF(A1>0,1,)"), said(11, qor::str::kArgumentMissing, {"3", "IFF"}));
+    EXPECT_EQ(check("IFF(A1>0,1,)"), said(11, qor::str::kFormulaArgumentMissing, {"3", "IFF"}));
     EXPECT_EQ(check("GETRECORD(\"select 1\",\"A1:B2\",1)"), "");
 }
 
@@ -89,19 +89,19 @@ TEST(FormulaCheck, StatisticArguments) {
     EXPECT_EQ(check("PCOUNT(C1,C1<>0 AND 年=2004)"), "");
     EXPECT_EQ(check("GTOTAL(V_A1:V_B5)+GAVG(V_A,V_B>100)+GMAX(C1:C12)"), "");
     EXPECT_EQ(check("TOTAL(A1:B2,年=2004)"), "");
-    EXPECT_EQ(check("PTOTAL(1)"), said(7, qor::str::kArgumentMustBeArea, {"1", "PTOTAL"}));
-    EXPECT_EQ(check("PTOTAL(V_A)"), said(7, qor::str::kArgumentMustBeArea, {"1", "PTOTAL"}));
-    EXPECT_EQ(check("ABS(A1:A2)"), said(4, qor::str::kArgumentIsArea, {"1", "ABS"}));
+    EXPECT_EQ(check("PTOTAL(1)"), said(7, qor::str::kFormulaArgumentArea, {"1", "PTOTAL"}));
+    EXPECT_EQ(check("PTOTAL(V_A)"), said(7, qor::str::kFormulaArgumentArea, {"1", "PTOTAL"}));
+    EXPECT_EQ(check("ABS(A1:A2)"), said(4, qor::str::kFormulaArgumentNotArea, {"1", "ABS"}));
     EXPECT_EQ(check("ABS(>0)"), said(4, qor::str::kFilterNeedsStatistic, {"1", "ABS"}));
-    EXPECT_EQ(check("PTOTAL(>0)"), said(7, qor::str::kArgumentMustBeArea, {"1", "PTOTAL"}));
-    EXPECT_EQ(check("PTOTAL(A1,A1:A2)"), said(10, qor::str::kArgumentIsArea, {"2", "PTOTAL"}));
+    EXPECT_EQ(check("PTOTAL(>0)"), said(7, qor::str::kFormulaArgumentArea, {"1", "PTOTAL"}));
+    EXPECT_EQ(check("PTOTAL(A1,A1:A2)"), said(10, qor::str::kFormulaArgumentNotArea, {"2", "PTOTAL"}));
 }
 
 TEST(FormulaCheck, Clauses) {
     EXPECT_EQ(check("A1+B1 For C1>0 Relation 年 with \"b.rep\"->年度"), "");
-    EXPECT_EQ(check("A1 For K1>0"), said(7, qor::str::kOutsideTable, {"K1"}));
+    EXPECT_EQ(check("A1 For K1>0"), said(7, qor::str::kFormulaOutsideTable, {"K1"}));
     EXPECT_EQ(check("A1 Relation 部门 with \"b.rep\"->年"),
-              said(12, qor::str::kNotKeywordOfReport, {"部门"}));
+              said(12, qor::str::kFormulaNotKeyword, {"部门"}));
     std::unique_ptr<Formula> compiled;
     EXPECT_EQ(CheckFormula(QStringLiteral("TOTAL B1+C1"), report(), nullptr, &compiled),
               Status::Ok);

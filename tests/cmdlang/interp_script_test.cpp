@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 
 #include "cmdlang/scripts.h"
+#include "engine/messages.h"
 #include "interp_support.h"
 #include "platform/codepage.h"
 #include "reader/cappenvironment.h"

@@ -47,7 +47,7 @@ TEST(UserTexts, TheWordCheckCatchesEnglish) {
 
 TEST_F(InterpTest, FailingCommandsTellTheUserInTheirLanguage) {
     CReportHandle* plain = makeReport("plain.rep", 10, 5, 2);
-    ASSERT_EQ(plain->SetRoundingSettings({QString(), "A1:C4,XYZ", 2, "A4=B4+C4"}), 0);
+    ASSERT_EQ(plain->SetRoundingSettings({QString(), "A1:C4,甲乙", 2, "A4=B4+C4"}), 0);
     CReportHandle* rows = makeReport("rows.rep", 10, 5, 1, 1, 3);
 
     struct Case {
@@ -98,7 +98,7 @@ TEST(UserTexts, FormulaChecksTellTheUserInTheirLanguage) {
     for (const char* formula :
          {"FOO(1)", "ROUND(1)", "PAI(1)", "SUBSTR(\"abc\",,2)", "PTOTAL(1)", "ABS(A1:A2)",
           "ABS(>0)", "K1+1", "V_1", "V_K", "季+1", "A1 Relation 部门 with \"b.rep\"->年", "V_ZZZ",
-          "A1+", "A1 @ 2"}) {
+          "A1+", "A1:B2+1"}) {
         const QString text = QString::fromUtf8(formula);
         qor::cmd::ParseError e;
         ASSERT_NE(qor::cmd::CheckFormula(text, ctx, &e), Status::Ok) << formula;
@@ -110,4 +110,22 @@ TEST(UserTexts, FormulaChecksTellTheUserInTheirLanguage) {
     qor::cmd::ParseError e;
     ASSERT_NE(qor::cmd::CheckFormula(QStringLiteral("V_A"), none, &e), Status::Ok);
     EXPECT_EQ(foreignWords(e.toString(), "V_A"), QStringList()) << e.toString().toStdString();
+}
+
+TEST_F(InterpTest, AScriptsFailureNamesItsLineInTheUsersLanguage) {
+    ci->SetReport(makeReport("s.rep", 10, 5, 1));
+    writeFile("month.shl", "LET A1 = 1\nLET A1 = IFF(A1:A2, 1, 2)\n");
+    writeFile("parse.shl", "LET A1 = 1\nLET A1 = (1\n");
+    writeFile("outer.shl", "DO \"month\"\n");
+    const std::pair<const char*, int> failing[] = {
+        {"month.shl", 2}, {"parse.shl", 2}, {"outer.shl", 1}};
+    for (const auto& [script, line] : failing) {
+        QString error;
+        EXPECT_FALSE(ci->RunBatchFile(dir + "/" + script, &error)) << script;
+        const QString place = LoadErrorText(qor::str::kScriptLineFailed)
+                                  .arg(QString::fromLatin1(script), QString::number(line), QString());
+        EXPECT_TRUE(error.startsWith(place)) << error.toStdString();
+        EXPECT_EQ(foreignWords(error, "month.shl parse.shl outer.shl IFF"), QStringList())
+            << error.toStdString();
+    }
 }
