@@ -48,17 +48,17 @@ constexpr int kMaxDoDepth = 8;
 // Passes a failed engine status on (nothing for 0).
 void ThrowIfStatus(uint16_t status, const QString& what);
 
-// The text of an error for the user: detail when given, else a text of the
-// code (string-table texts for the codes the system has one for, engine
-// status texts for statuses).
+// The text of an error for the user: detail when given, else the code's
+// text from the string table (LocalCalcErrorText for the language's own
+// codes, the engine's status texts for statuses).
 QString CalcErrorText(int code, const QString& detail = QString());
 
 // The code's text in the user's language, from the string table: what the
 // desktop shows and the log of formulas and commands keeps.
 QString LocalCalcErrorText(int code);
 // text as a failure of the code reads in the user's language: the code's
-// own text when text is the stock one, else text unchanged (a detail that
-// names a cell, a file or a function).
+// own text when text is empty, else text unchanged (the stock text and
+// every detail the language gives are already in the user's language).
 QString LocalCalcFailure(int code, const QString& text);
 
 }  // namespace qor::cmd
